@@ -1,1 +1,58 @@
-int main() { return 0; }
+// quillmark-cli: the command line client of the Quillmark core.
+#include <CLI/CLI.hpp>
+
+#include <optional>
+#include <string>
+
+#include "cli_context.h"
+#include "platform/trace.h"
+#include "report_trace_file.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"Configure Quillmark keyboards, mice, mousepads and headsets."};
+    app.require_subcommand(1);
+
+    std::string virtualList;
+    bool verbose = false;
+    bool json = false;
+    std::string traceReports;
+    CLI::Option* virtualOption =
+        app.add_flag("--virtual{__default__}", virtualList,
+                     "Use the virtual peripherals: --virtual=LIST, a comma list of keyboard, "
+                     "keyboard-receiver, mouse, mouse-receiver, mousepad, headset "
+                     "(alone: keyboard,mouse,mousepad,headset)");
+    app.add_flag("--json", json, "Machine-readable output");
+    app.add_flag("-v,--verbose", verbose, "Write debug traces to stderr");
+    app.add_option("--trace-reports", traceReports,
+                   "Write every report exchanged with a peripheral to FILE");
+
+    CLI::App* list = app.add_subcommand("list", "The supported interfaces present and their slots");
+    CLI::App* info = app.add_subcommand("info", "Read a peripheral's information block");
+    std::string device;
+    info->add_option("DEVICE", device, "keyboard, mouse, mousepad, headset or a slot number")
+        ->required();
+
+    CLI11_PARSE(app, argc, argv);
+
+    if (verbose) qm::setTraceEnabled(true);
+    std::optional<std::string> virtualChoice;
+    if (virtualOption->count() > 0)
+        virtualChoice = virtualList == "__default__" ? std::string() : virtualList;
+
+    qm::cli::Context context;
+    context.json = json;
+    std::string error;
+    if (!qm::cli::chooseBackend(virtualChoice, context.choice, error)) {
+        qm::cli::printError(error);
+        return 2;
+    }
+    qm::cli::ReportTraceFile traceFile;
+    if (!traceReports.empty() && !traceFile.start(traceReports)) {
+        qm::cli::printError("cannot create " + traceReports);
+        return 2;
+    }
+
+    if (*list) return qm::cli::runList(context);
+    if (*info) return qm::cli::runInfo(context, device);
+    return 2;
+}

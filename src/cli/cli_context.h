@@ -1,0 +1,38 @@
+// What every command of quillmark-cli shares: the backend, the output form, and finding the
+// peripherals present.
+#pragma once
+
+#include <json/json.h>
+
+#include <string>
+#include <vector>
+
+#include "backend_choice.h"
+#include "device/hid/device_slots.h"
+#include "device/hid/scan_pass.h"
+
+namespace qm::cli {
+
+struct Context {
+    BackendChoice choice;
+    bool json = false;
+};
+
+// Runs one scan pass over the interfaces present into slots. Prints a line on stderr for every
+// interface that could not be opened (naming the udev rule when permission is missing). False
+// when the listing failed.
+bool scanSlots(Context& context, DeviceSlots& slots, std::vector<ScanProblem>& problems);
+
+// "keyboard", "mouse", "mousepad" or "headset" for a slot's kind.
+const char* peripheralName(std::uint16_t kind);
+const char* connectionName(std::uint16_t kind);
+
+// Prints a JSON value on stdout in styled form.
+void printJson(const Json::Value& value);
+// Prints "quillmark-cli: message" on stderr.
+void printError(const std::string& message);
+
+int runList(Context& context);
+int runInfo(Context& context, const std::string& device);
+
+}  // namespace qm::cli
