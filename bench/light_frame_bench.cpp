@@ -68,10 +68,9 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            const auto fps = run.counters.find("fps");
             const auto bound = run.counters.find("bound_fps");
-            if (fps == run.counters.end() || bound == run.counters.end()) continue;
-            const double rate = fps->second.value / run.real_accumulated_time;
+            if (bound == run.counters.end() || run.real_accumulated_time <= 0) continue;
+            const double rate = static_cast<double>(run.iterations) / run.real_accumulated_time;
             std::printf("%-10s %s: %.1f frames/s of a %.1f frames/s bound (ratio %.2f)\n",
                         "figures", run.report_label.c_str(), rate, bound->second.value,
                         rate / bound->second.value);

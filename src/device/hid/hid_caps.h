@@ -60,7 +60,15 @@ struct Caps {
     std::uint16_t NumberFeatureValueCaps = 0;
 };
 
-// One main item (Input, Output or Feature) as it lies in its report.
+// A run of usages min..max on one page; a single usage has min == max.
+struct UsageRange {
+    std::uint16_t page = 0;
+    std::uint16_t min = 0;
+    std::uint16_t max = 0;
+};
+
+// One main item (Input, Output or Feature) as it lies in its report; constant items (padding)
+// carry no usages and make no caps.
 struct ReportField {
     ReportType type = ReportType::Input;
     std::uint8_t reportId = 0;
@@ -71,11 +79,12 @@ struct ReportField {
     bool isArray = false;     // array items carry usage indexes; variable items one value per usage
     bool isButton = false;    // listed among the button caps
     bool hasNull = false;
-    std::uint16_t usagePage = 0;
-    // Usages of the item in order (a range is expanded); each may carry its own page in the high
-    // half for extended usages, already split into usagePages.
-    std::vector<std::uint16_t> usages;
-    std::vector<std::uint16_t> usagePages;
+    std::uint16_t usagePage = 0;  // page of the first usage
+    // Usages in declaration order, ranges kept whole (an array may index 65536 usages); extended
+    // usages already carry their own page. In a variable item control i has the i-th usage and
+    // controls beyond the last usage repeat it; its ranges are cut to the controls it has.
+    std::vector<UsageRange> usages;
+    // A maximum below a non-negative minimum holds an unsigned 32-bit value.
     std::int32_t logicalMin = 0;
     std::int32_t logicalMax = 0;
     std::int32_t physicalMin = 0;

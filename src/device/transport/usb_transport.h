@@ -44,8 +44,9 @@ public:
     bool SetTableLength(std::uint16_t length);
 
     // Traced exchange: writes the request (padded to 64 bytes), reads up to two answers until one
-    // echoes the command. Returns 1, 0, -1 or -101; the status byte is left to the caller. The
-    // response is zero-filled beyond what was read.
+    // echoes the command. Returns 1, 0, -1 or -101; the status byte is left to the caller. At most
+    // 64 bytes are read; the response is zero-filled beyond what was read. A request longer than
+    // 64 bytes, or a null buffer with a nonzero length, gives -201 and sends nothing.
     int Exchange(const std::uint8_t* request, std::size_t requestLength, std::uint8_t* response,
                  std::size_t responseLength, std::size_t* got);
     // The same without traces or the busy flag, and a 500 ms receiver time-out (lighting frames).
@@ -75,7 +76,7 @@ public:
     bool IsReceiverMode() const { return m_ReceiverMode; }
     std::uint8_t ChunkSize() const { return m_ChunkSize; }
     std::uint16_t TableLength() const { return m_TableLength; }
-    bool IsBusy() const { return m_Busy; }
+    bool IsBusy() const { return m_Busy > 0; }
     bool IsSyncMember() const { return m_SyncMember; }
     void SetSyncMember(bool member) { m_SyncMember = member; }
 
@@ -89,14 +90,20 @@ public:
 private:
     int exchange(const std::uint8_t* request, std::size_t requestLength, std::uint8_t* response,
                  std::size_t responseLength, std::size_t* got, bool quiet);
+    int transfer(const std::uint8_t* request, std::size_t requestLength, std::uint8_t* response,
+                 std::size_t responseLength, std::size_t* got, bool quiet);
+    enum class Lock { Command, Lighting, None };
+    // One report under its lock; the answer's status mapped to a result.
+    int exchangeReport(Lock lock, bool quiet, const report::Report& request,
+                       report::Report& response);
     int singleCommand(std::uint8_t command, std::uint8_t length, std::uint16_t offset,
                       std::span<std::uint8_t> readInto);
-    enum class Lock { Command, Lighting, None };
-    int chunked(std::uint8_t command, std::size_t total, std::uint32_t base, std::uint8_t chunk,
+    int chunked(std::uint8_t command, std::size_t total, std::uint64_t base, std::uint8_t chunk,
                 Lock lock, const std::uint8_t* writeFrom, std::uint8_t* readInto);
 
     std::atomic<std::uint16_t> m_TableLength{kMaxTableLength};
-    std::atomic<bool> m_Busy{false};
+    // Counts the traced exchanges in progress, so that the flag stays up until the last ends.
+    std::atomic<int> m_Busy{0};
     std::atomic<bool> m_Open{false};
     std::atomic<bool> m_SyncMember{false};
     CHidDevice m_Cable;
