@@ -18,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Run {
+struct Outcome {
     int status = -1;
     std::string out;
 };
@@ -33,11 +33,11 @@ protected:
     void TearDown() override { fs::remove_all(m_Home); }
 
     // Runs the program with a private state folder; stderr goes to m_Home/err.
-    Run run(const std::string& args) {
+    Outcome run(const std::string& args) {
         const std::string command = "env -u QUILLMARK_VIRTUAL XDG_STATE_HOME=" + m_Home +
                                     " XDG_DATA_HOME=" + m_Home + " " QM_CLI_PATH " " + args +
                                     " 2>" + m_Home + "/err";
-        Run result;
+        Outcome result;
         FILE* pipe = popen(command.c_str(), "r");
         if (pipe == nullptr) return result;
         std::array<char, 4096> buffer;
@@ -56,7 +56,7 @@ protected:
     }
 
     std::vector<int> claimedSlots(const std::string& args) {
-        const Run r = run(args);
+        const Outcome r = run(args);
         EXPECT_EQ(r.status, 0) << err();
         Json::Value root;
         std::istringstream in(r.out);
@@ -106,7 +106,7 @@ TEST_F(Cli, InfoTracesBeginInfoAndEnd) {
     };
     for (const Case& c : cases) {
         const std::string file = m_Home + "/t.txt";
-        const Run r = run(std::string(c.args) + " --trace-reports " + file);
+        const Outcome r = run(std::string(c.args) + " --trace-reports " + file);
         ASSERT_EQ(r.status, 0) << c.args << ": " << err();
         EXPECT_NE(r.out.find("keys:"), std::string::npos) << r.out;
         const auto reports = traced(file);
@@ -128,7 +128,7 @@ TEST_F(Cli, InfoTracesBeginInfoAndEnd) {
 }
 
 TEST_F(Cli, MouseInfoShowsItsStepScale) {
-    const Run r = run("--virtual info mouse --json");
+    const Outcome r = run("--virtual info mouse --json");
     ASSERT_EQ(r.status, 0) << err();
     Json::Value root;
     std::istringstream in(r.out);
@@ -149,7 +149,7 @@ TEST_F(Cli, FailuresSayWhatAndExitNonZero) {
         {"--virtual info 1", "event interface"},
     };
     for (const Case& c : cases) {
-        const Run r = run(c.args);
+        const Outcome r = run(c.args);
         EXPECT_NE(r.status, 0) << c.args;
         EXPECT_NE(err().find(c.message), std::string::npos) << c.args << ": " << err();
     }

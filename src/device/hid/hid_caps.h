@@ -76,8 +76,8 @@ struct ReportField {
     std::uint16_t bitSize = 0;
     std::uint16_t count = 0;
     bool isConstant = false;
-    bool isArray = false;     // array items carry usage indexes; variable items one value per usage
-    bool isButton = false;    // listed among the button caps
+    bool isArray = false;   // array items carry usage indexes; variable items one value per usage
+    bool isButton = false;  // listed among the button caps
     bool hasNull = false;
     std::uint16_t usagePage = 0;  // page of the first usage
     // Usages in declaration order, ranges kept whole (an array may index 65536 usages); extended

@@ -173,8 +173,8 @@ int CHidDevice::ReadReport(std::uint8_t* buffer, std::size_t length, std::size_t
     for (;;) {
         std::size_t n = 0;
         const hid::IoStatus status = connection.read(scratch, remainingMs(timeoutMs, deadline), n);
-        if (status != hid::IoStatus::Ok) break;
-        if (n == 0) continue;
+        // An empty report carries nothing, not even an id: treat it as a failed read.
+        if (status != hid::IoStatus::Ok || n == 0) break;
         // Reports of the interface's other collections are not ours.
         if (filter && !m_Preparsed.ownsInputReport(scratch[0])) {
             if (remainingMs(timeoutMs, deadline) == 0) break;

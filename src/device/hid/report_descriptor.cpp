@@ -293,9 +293,8 @@ bool Parser::localItem(std::uint8_t tag, ItemData data) {
         if (m_UsageMin.usage > m_UsageMax.usage) {
             return false;
         }
-        m_Usages.push_back({{m_UsageMin.page, m_UsageMin.usage, m_UsageMax.usage},
-                            true,
-                            m_UsageMin.extended});
+        m_Usages.push_back(
+            {{m_UsageMin.page, m_UsageMin.usage, m_UsageMax.usage}, true, m_UsageMin.extended});
         m_UsageMin = {};
         m_UsageMax = {};
     }
@@ -454,7 +453,7 @@ bool Parser::finish() {
                 if (!reports[type].test(id)) {
                     continue;
                 }
-                // Windows puts a 0 byte first even when the collection uses no report ids.
+                // Reports always start with their id byte, 0 when the collection uses no ids.
                 const auto bytes = static_cast<std::uint16_t>((m_Bits[type][id] + 7) / 8 + 1);
                 lengths[type] = std::max(lengths[type], bytes);
                 all.set(id);

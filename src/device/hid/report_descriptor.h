@@ -33,9 +33,9 @@ std::uint32_t getUsages(const Collection& collection, ReportType type, std::uint
 // The raw value of one value usage in a report: its bits as they lie, not sign-extended (the low
 // 32 when the field is wider); for a usage that repeats over several controls, the first. Same
 // status values as getUsages; value is 0 unless the status is HIDP_STATUS_SUCCESS.
-std::uint32_t getUsageValue(const Collection& collection, ReportType type,
-                            std::uint16_t usagePage, std::uint16_t usage,
-                            std::span<const std::uint8_t> report, std::uint32_t& value);
+std::uint32_t getUsageValue(const Collection& collection, ReportType type, std::uint16_t usagePage,
+                            std::uint16_t usage, std::span<const std::uint8_t> report,
+                            std::uint32_t& value);
 
 // The value scaled from the logical to the physical range (the physical range is the logical one
 // when both its ends are 0); BAD_LOG_PHY_VALUES when the ranges do not allow it, NULL when the

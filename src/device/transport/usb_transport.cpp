@@ -26,7 +26,8 @@ constexpr auto kEndConfigDelay = std::chrono::milliseconds(10);
 
 static_assert(kCableChunk <= report::kMaxData && kShootChunk <= report::kMaxData);
 
-// Half a report as one trace line: 32 bytes in groups of four, wider gaps after the first four.
+// Half a report as one trace line: 32 bytes in groups of four, three spaces between the first
+// four groups and two between the later ones.
 void traceHalf(const std::uint8_t* bytes) {
     char line[128];
     int used = 0;
@@ -39,15 +40,18 @@ void traceHalf(const std::uint8_t* bytes) {
 }
 
 void traceReport(const char* title, const report::Report& r) {
-    if (!traceEnabled()) return;
+    if (!traceEnabled())
+        return;
     trace(title);
     traceHalf(r.data());
     traceHalf(r.data() + 32);
 }
 
 int statusResult(std::uint8_t status) {
-    if (status == report::kStatusError) return kResultStatusError;
-    if (status == report::kStatusBusy) return kResultStatusBusy;
+    if (status == report::kStatusError)
+        return kResultStatusError;
+    if (status == report::kStatusBusy)
+        return kResultStatusBusy;
     return kResultOk;
 }
 
@@ -75,14 +79,14 @@ void CUsbTransport::SetConnectionMode(int mode) {
 }
 
 bool CUsbTransport::SetTableLength(std::uint16_t length) {
-    if (length > kMaxTableLength) return false;
+    if (length > kMaxTableLength)
+        return false;
     m_TableLength = length;
     return true;
 }
 
 int CUsbTransport::Exchange(const std::uint8_t* request, std::size_t requestLength,
-                            std::uint8_t* response, std::size_t responseLength,
-                            std::size_t* got) {
+                            std::uint8_t* response, std::size_t responseLength, std::size_t* got) {
     return exchange(request, requestLength, response, responseLength, got, false);
 }
 
@@ -95,7 +99,8 @@ int CUsbTransport::ExchangeQuiet(const std::uint8_t* request, std::size_t reques
 int CUsbTransport::exchange(const std::uint8_t* request, std::size_t requestLength,
                             std::uint8_t* response, std::size_t responseLength, std::size_t* got,
                             bool quiet) {
-    if (quiet) return transfer(request, requestLength, response, responseLength, got, true);
+    if (quiet)
+        return transfer(request, requestLength, response, responseLength, got, true);
     ++m_Busy;
     const int result = transfer(request, requestLength, response, responseLength, got, false);
     --m_Busy;
@@ -105,20 +110,24 @@ int CUsbTransport::exchange(const std::uint8_t* request, std::size_t requestLeng
 int CUsbTransport::transfer(const std::uint8_t* request, std::size_t requestLength,
                             std::uint8_t* response, std::size_t responseLength, std::size_t* got,
                             bool quiet) {
-    if (got != nullptr) *got = 0;
+    if (got != nullptr)
+        *got = 0;
     if (requestLength > report::kSize || (request == nullptr && requestLength > 0) ||
         (response == nullptr && responseLength > 0))
         return kResultInvalidParam;
-    if (!m_Open) return kResultNoAnswer;
+    if (!m_Open)
+        return kResultNoAnswer;
 
     report::Report out{};
     std::copy_n(request, requestLength, out.begin());
-    if (!quiet) traceReport("命令", out);
+    if (!quiet)
+        traceReport("命令", out);
 
     const bool receiver = m_ReceiverMode;
     CHidDevice& device = receiver ? m_Receiver : m_Cable;
-    const int timeoutMs =
-        !receiver ? kCableTimeoutMs : quiet ? kQuietReceiverTimeoutMs : kReceiverTimeoutMs;
+    const int timeoutMs = !receiver ? kCableTimeoutMs
+                          : quiet   ? kQuietReceiverTimeoutMs
+                                    : kReceiverTimeoutMs;
     {
         std::lock_guard io(m_IoLock);
         if (device.WriteReport(out.data(), out.size(), nullptr, timeoutMs) == 0)
@@ -139,8 +148,10 @@ int CUsbTransport::transfer(const std::uint8_t* request, std::size_t requestLeng
                 device.ReadReport(in.data(), readLength, &inCount, timeoutMs) != 0;
             inCount = delivered ? std::min(inCount, readLength) : 0;
             result = delivered ? kResultOk : kResultNoAnswer;
-            if (inCount <= report::kCommand) continue;
-            if (in[report::kCommand] == out[report::kCommand]) break;
+            if (inCount <= report::kCommand)
+                continue;
+            if (in[report::kCommand] == out[report::kCommand])
+                break;
             if (receiver && in[report::kCommand] == report::kIsPeripheralOnline) {
                 result = kResultUnreachable;
                 break;
@@ -152,8 +163,10 @@ int CUsbTransport::transfer(const std::uint8_t* request, std::size_t requestLeng
         std::fill_n(response, responseLength, std::uint8_t{0});
         std::copy_n(in.begin(), inCount, response);
     }
-    if (got != nullptr) *got = inCount;
-    if (!quiet) traceReport("返回", in);
+    if (got != nullptr)
+        *got = inCount;
+    if (!quiet)
+        traceReport("返回", in);
     return result;
 }
 
@@ -163,7 +176,8 @@ int CUsbTransport::exchangeReport(Lock lock, bool quiet, const report::Report& r
                         : lock == Lock::Lighting ? &m_LightingLock
                                                  : nullptr;
     std::unique_lock<std::mutex> guard;
-    if (mutex != nullptr) guard = std::unique_lock(*mutex);
+    if (mutex != nullptr)
+        guard = std::unique_lock(*mutex);
     const int result =
         exchange(request.data(), request.size(), response.data(), response.size(), nullptr, quiet);
     return result == kResultOk ? statusResult(response[report::kStatus]) : result;
@@ -175,7 +189,8 @@ int CUsbTransport::singleCommand(std::uint8_t command, std::uint8_t length, std:
     report::Report response{};
     const int result = exchangeReport(Lock::Command, false, request, response);
     if (result != kResultOk) {
-        if (m_Open) traceFailure(command, std::nullopt, result);
+        if (m_Open)
+            traceFailure(command, std::nullopt, result);
         return result;
     }
     std::copy_n(response.begin() + report::kData, std::min(readInto.size(), report::kMaxData),
@@ -186,21 +201,25 @@ int CUsbTransport::singleCommand(std::uint8_t command, std::uint8_t length, std:
 int CUsbTransport::chunked(std::uint8_t command, std::size_t total, std::uint64_t base,
                            std::uint8_t chunk, Lock lock, const std::uint8_t* writeFrom,
                            std::uint8_t* readInto) {
-    if (base >= kOffsetLimit || total > kOffsetLimit - base) return kResultInvalidParam;
-    if (!m_Open) return kResultNoAnswer;
+    if (base >= kOffsetLimit || total > kOffsetLimit - base)
+        return kResultInvalidParam;
+    if (!m_Open)
+        return kResultNoAnswer;
     // Lighting frames yield to configuration traffic: they go quietly and are dropped, not
     // queued, while a traced exchange is in progress.
     const bool lightFrame = command == report::kSendLightFrame;
 
     for (std::size_t position = 0; position < total; position += chunk) {
-        const auto length = static_cast<std::uint8_t>(std::min<std::size_t>(chunk, total - position));
+        const auto length =
+            static_cast<std::uint8_t>(std::min<std::size_t>(chunk, total - position));
         const auto offset = static_cast<std::uint16_t>(base + position);
         if (lightFrame && IsBusy()) {
             trace("放弃灯光数据");
             continue;
         }
         std::span<const std::uint8_t> data;
-        if (writeFrom != nullptr) data = {writeFrom + position, length};
+        if (writeFrom != nullptr)
+            data = {writeFrom + position, length};
         const report::Report request = report::encodeRequest(command, length, offset, data);
         report::Report response{};
         const int result = exchangeReport(lock, lightFrame, request, response);
@@ -214,7 +233,9 @@ int CUsbTransport::chunked(std::uint8_t command, std::size_t total, std::uint64_
     return kResultOk;
 }
 
-int CUsbTransport::BeginConfig() { return singleCommand(report::kBeginConfig, 0, 0, {}); }
+int CUsbTransport::BeginConfig() {
+    return singleCommand(report::kBeginConfig, 0, 0, {});
+}
 
 int CUsbTransport::EndConfig() {
     m_Clock.sleepFor(kEndConfigDelay);
@@ -224,9 +245,10 @@ int CUsbTransport::EndConfig() {
 int CUsbTransport::ReadDeviceInfo(std::span<std::uint8_t, report::kDeviceInfoSize> info) {
     // Collected whole first, so that a failed read leaves the caller's block as it was.
     std::array<std::uint8_t, report::kDeviceInfoSize> block{};
-    const int result = chunked(report::kReadDeviceInfo, block.size(), 0, m_ChunkSize,
-                               Lock::Command, nullptr, block.data());
-    if (result == kResultOk) std::copy(block.begin(), block.end(), info.begin());
+    const int result = chunked(report::kReadDeviceInfo, block.size(), 0, m_ChunkSize, Lock::Command,
+                               nullptr, block.data());
+    if (result == kResultOk)
+        std::copy(block.begin(), block.end(), info.begin());
     return result;
 }
 
@@ -236,26 +258,29 @@ int CUsbTransport::ReadParams(std::uint16_t base, std::span<std::uint8_t> data) 
 }
 
 int CUsbTransport::WriteParams(std::uint16_t base, std::span<const std::uint8_t> data) {
-    return chunked(report::kWriteParams, data.size(), base, m_ChunkSize, Lock::Command,
-                   data.data(), nullptr);
+    return chunked(report::kWriteParams, data.size(), base, m_ChunkSize, Lock::Command, data.data(),
+                   nullptr);
 }
 
 int CUsbTransport::ReadKeyCodeTable(std::span<std::uint8_t> table) {
     const std::size_t total = m_TableLength;
-    if (table.size() < total) return kResultInvalidParam;
+    if (table.size() < total)
+        return kResultInvalidParam;
     return chunked(report::kReadKeyCodeTable, total, 0, m_ChunkSize, Lock::Command, nullptr,
                    table.data());
 }
 
 int CUsbTransport::WriteKeyCodeTable(int bank, std::span<const std::uint8_t> table) {
     const std::size_t total = m_TableLength;
-    if (bank != 0 || table.size() < total) return kResultInvalidParam;
+    if (bank != 0 || table.size() < total)
+        return kResultInvalidParam;
     return chunked(report::kWriteKeyCodeTable, total, std::uint64_t(bank) * kKeyTableBankSize,
                    m_ChunkSize, Lock::Command, table.data(), nullptr);
 }
 
 int CUsbTransport::WriteCustomLighting(int page, std::span<const std::uint8_t> colours) {
-    if (page < 0) return kResultInvalidParam;
+    if (page < 0)
+        return kResultInvalidParam;
     return chunked(report::kWriteCustomLighting, colours.size(),
                    std::uint64_t(page) * kCustomLightingPageSize, m_ChunkSize, Lock::Lighting,
                    colours.data(), nullptr);
@@ -267,8 +292,8 @@ int CUsbTransport::SendLightFrame(std::span<const std::uint8_t> frame) {
 }
 
 int CUsbTransport::WriteMacroData(std::span<const std::uint8_t> data) {
-    return chunked(report::kWriteMacroData, data.size(), 0, m_ChunkSize, Lock::Command,
-                   data.data(), nullptr);
+    return chunked(report::kWriteMacroData, data.size(), 0, m_ChunkSize, Lock::Command, data.data(),
+                   nullptr);
 }
 
 int CUsbTransport::WriteShootData(std::span<const std::uint8_t> data) {
@@ -277,14 +302,16 @@ int CUsbTransport::WriteShootData(std::span<const std::uint8_t> data) {
 }
 
 int CUsbTransport::ReadStatus(std::uint16_t offset, std::span<std::uint8_t> status) {
-    if (status.size() > report::kMaxData) return kResultInvalidParam;
+    if (status.size() > report::kMaxData)
+        return kResultInvalidParam;
     return singleCommand(report::kReadStatus, static_cast<std::uint8_t>(status.size()), offset,
                          status);
 }
 
 int CUsbTransport::ReadKeyByteTable(std::span<std::uint8_t> table) {
     const std::size_t total = m_TableLength / 3;
-    if (table.size() < total) return kResultInvalidParam;
+    if (table.size() < total)
+        return kResultInvalidParam;
     return chunked(report::kReadKeyByteTable, total, 0, m_ChunkSize, Lock::Command, nullptr,
                    table.data());
 }
@@ -294,7 +321,8 @@ int CUsbTransport::StartHostLighting() {
 }
 
 bool CUsbTransport::IsPeripheralOnline() {
-    if (!m_ReceiverMode) return true;
+    if (!m_ReceiverMode)
+        return true;
     std::uint8_t reachable = 0;
     return singleCommand(report::kIsPeripheralOnline, 0, 0, {&reachable, 1}) == kResultOk &&
            reachable == 0xFF;

@@ -16,7 +16,7 @@ namespace qm {
 
 // Results of transport operations.
 inline constexpr int kResultOk = 1;
-inline constexpr int kResultNoAnswer = 0;       // not open, or no answer read
+inline constexpr int kResultNoAnswer = 0;  // not open, or no answer read
 inline constexpr int kResultWriteFailed = -1;
 inline constexpr int kResultUnreachable = -101;  // receiver: peripheral not reachable
 inline constexpr int kResultStatusError = -102;  // device status 0xFF
