@@ -51,7 +51,9 @@ public:
         // Folder of the persisted firmware memory; empty keeps memory for this run only.
         std::string stateDir;
         TimingModel timing;
-        Clock* clock = nullptr;  // the system clock when null
+        // The system clock when null. With a FakeClock nothing waits in real time: the report
+        // timing and the time-outs of reads on an empty queue advance the fake clock instead.
+        Clock* clock = nullptr;
     };
 
     explicit VirtualBus(Options options);
@@ -59,6 +61,13 @@ public:
 
     // The default state folder: $XDG_STATE_HOME/Quillmark/virtual
     static std::string defaultStateDir();
+
+    // The path of a connection's command collection, and of its event collection, as enumerate
+    // lists them while it is plugged in (for example
+    // "virtual:keyboard#vid_320f&pid_5055&mi_01&col04"); empty for an unknown name and for the
+    // event path of the headset, which has no event collection.
+    static std::string commandPath(std::string_view name);
+    static std::string eventPath(std::string_view name);
 
     // Plugs a connection in; false for an unknown name or one already plugged.
     bool plug(std::string_view name);
@@ -68,15 +77,20 @@ public:
     // Switches the peripheral behind a receiver ("keyboard-receiver", "mouse-receiver") on or off.
     bool setPower(std::string_view name, bool on);
     // Arms a fault on the nth command report (1 = the next) that the named connection receives.
+    // False for an unknown name, nth < 1, or PowerOff on a connection that is not a receiver.
     bool injectFault(std::string_view name, FaultKind kind, int nth = 1);
-    // Sends an event code on the connection's event interface.
+    // Sends an event code on the connection's event interface: the input report
+    // [3, code low, code high]. False when it is not plugged, has no event collection (the
+    // headset) or is a receiver whose peripheral is off.
     bool emitEvent(std::string_view name, std::uint16_t code);
 
     // The firmware behind a connection ("keyboard" and "keyboard-receiver" give the same one),
     // for tests and tools that look at or change the device side; nullptr when unknown.
     Peripheral* firmware(std::string_view name);
 
-    // Writes every peripheral's memory to the state folder (also done on destruction).
+    // Writes every peripheral's memory to the state folder; true when there is no state folder.
+    // Destruction writes the memory that changed. The bus loads the files at construction; a
+    // file that cannot be parsed is kept aside and that peripheral starts from factory memory.
     bool save();
     // Restores factory memory for every peripheral and removes the saved files.
     bool resetState();

@@ -11,6 +11,8 @@
 int main(int argc, char** argv) {
     CLI::App app{"Configure Quillmark keyboards, mice, mousepads and headsets."};
     app.require_subcommand(1);
+    // Global options may also follow the command: "list --json".
+    app.fallthrough();
 
     std::string virtualList;
     bool verbose = false;
