@@ -34,25 +34,26 @@ void sendFrames(benchmark::State& state, const char* connection, const char* pat
     int failed = 0;
     for (auto _ : state) {
         frame.fill(shade++);
-        if (transport.SendLightFrame(frame) != qm::kResultOk) ++failed;
+        if (transport.SendLightFrame(frame) != qm::kResultOk)
+            ++failed;
     }
-    if (failed > 0) state.SkipWithError("frames failed");
+    if (failed > 0)
+        state.SkipWithError("frames failed");
 
     const qm::emu::TimingModel timing;
     const double perReport = std::chrono::duration<double>(timing.out + timing.back).count();
     const std::size_t chunk = transport.ChunkSize();
     const std::size_t reports = (kFrameBytes + chunk - 1) / chunk;
     const double bound = 1.0 / (perReport * static_cast<double>(reports));
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                               benchmark::Counter::kIsRate);
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["bound_fps"] = bound;
     state.counters["reports_per_frame"] = static_cast<double>(reports);
     state.SetLabel(connection);
 }
 
 void BM_SendLightFrameCable(benchmark::State& state) {
-    sendFrames(state, "keyboard", "virtual:keyboard#vid_320f&pid_5055&mi_01&col04",
-               qm::kModeCable);
+    sendFrames(state, "keyboard", "virtual:keyboard#vid_320f&pid_5055&mi_01&col04", qm::kModeCable);
 }
 void BM_SendLightFrameReceiver(benchmark::State& state) {
     sendFrames(state, "keyboard-receiver",
@@ -69,7 +70,8 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             const auto bound = run.counters.find("bound_fps");
-            if (bound == run.counters.end() || run.real_accumulated_time <= 0) continue;
+            if (bound == run.counters.end() || run.real_accumulated_time <= 0)
+                continue;
             const double rate = static_cast<double>(run.iterations) / run.real_accumulated_time;
             std::printf("%-10s %s: %.1f frames/s of a %.1f frames/s bound (ratio %.2f)\n",
                         "figures", run.report_label.c_str(), rate, bound->second.value,

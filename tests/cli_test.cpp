@@ -39,7 +39,8 @@ protected:
                                     " 2>" + m_Home + "/err";
         Outcome result;
         FILE* pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr) return result;
+        if (pipe == nullptr)
+            return result;
         std::array<char, 4096> buffer;
         while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
             result.out.append(buffer.data(), n);
@@ -63,8 +64,10 @@ protected:
         std::string errors;
         EXPECT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &root, &errors)) << r.out;
         std::vector<int> slots;
-        if (!root.isObject() || !root["slots"].isArray()) return slots;
-        for (const Json::Value& row : root["slots"]) slots.push_back(row["slot"].asInt());
+        if (!root.isObject() || !root["slots"].isArray())
+            return slots;
+        for (const Json::Value& row : root["slots"])
+            slots.push_back(row["slot"].asInt());
         return slots;
     }
 
@@ -74,13 +77,15 @@ protected:
         std::ifstream in(file);
         std::string line;
         while (std::getline(in, line)) {
-            if (line.empty() || line[0] == '#') continue;
+            if (line.empty() || line[0] == '#')
+                continue;
             std::istringstream fields(line);
             std::string direction;
             fields >> direction;
             std::vector<std::uint8_t> bytes;
             std::string hex;
-            while (fields >> hex) bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex, nullptr, 16)));
+            while (fields >> hex)
+                bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex, nullptr, 16)));
             reports.emplace_back(direction == ">", bytes);
         }
         return reports;
@@ -102,7 +107,8 @@ TEST_F(Cli, InfoTracesBeginInfoAndEnd) {
     };
     const Case cases[] = {
         {"--virtual info keyboard", {{0x01, 0}, {0x03, 34}, {0x02, 0}}},
-        {"--virtual=keyboard-receiver info keyboard", {{0x01, 0}, {0x03, 24}, {0x03, 10}, {0x02, 0}}},
+        {"--virtual=keyboard-receiver info keyboard",
+         {{0x01, 0}, {0x03, 24}, {0x03, 10}, {0x02, 0}}},
     };
     for (const Case& c : cases) {
         const std::string file = m_Home + "/t.txt";
@@ -118,7 +124,8 @@ TEST_F(Cli, InfoTracesBeginInfoAndEnd) {
             ASSERT_FALSE(received);
             ASSERT_EQ(request.size(), qm::report::kSize);
             ASSERT_EQ(answer.size(), qm::report::kSize);
-            const std::span<const std::uint8_t, qm::report::kSize> bytes(request.data(), qm::report::kSize);
+            const std::span<const std::uint8_t, qm::report::kSize> bytes(request.data(),
+                                                                         qm::report::kSize);
             EXPECT_TRUE(qm::report::checksumValid(bytes)) << c.args << " request " << i;
             EXPECT_EQ(request[qm::report::kCommand], c.requests[i].first);
             EXPECT_EQ(request[qm::report::kLength], c.requests[i].second);

@@ -28,7 +28,9 @@ UsbInterfaceRecord candidate(std::uint16_t vid, std::uint16_t pid, std::uint16_t
 UsbInterfaceRecord keyboardCommand(std::string path = "kb-cmd") {
     return candidate(0x320F, 0x5055, 1, 4, 0xFF1C, 0x92, std::move(path));
 }
-UsbInterfaceRecord keyboardEvent() { return candidate(0x320F, 0x5055, 1, 3, 0x0C, 1, "kb-ev"); }
+UsbInterfaceRecord keyboardEvent() {
+    return candidate(0x320F, 0x5055, 1, 3, 0x0C, 1, "kb-ev");
+}
 
 TEST(DeviceSlots, KeyboardInterfacesClaimTheirSlotsOnce) {
     DeviceSlots slots(qm::g_SupportedInterfaces);
@@ -82,11 +84,12 @@ TEST(DeviceSlots, PeripheralResolvesToItsCableCommandSlot) {
     DeviceSlots slots(qm::g_SupportedInterfaces);
     // slot -> the slot whose record stands for the peripheral
     const std::vector<std::pair<int, int>> cases = {
-        {0, 0}, {1, 0}, {2, 0}, {3, 0},  // keyboard: cable, event, receiver, receiver event
-        {4, 4}, {6, 4}, {7, 4},          // mouse
-        {8, 8}, {9, 8}, {10, 10},        // mousepad, headset
+        {0, 0}, {1, 0}, {2, 0},   {3, 0},  // keyboard: cable, event, receiver, receiver event
+        {4, 4}, {6, 4}, {7, 4},            // mouse
+        {8, 8}, {9, 8}, {10, 10},          // mousepad, headset
     };
-    for (auto [slot, expected] : cases) EXPECT_EQ(slots.ResolveObjectSlot(slot), expected) << slot;
+    for (auto [slot, expected] : cases)
+        EXPECT_EQ(slots.ResolveObjectSlot(slot), expected) << slot;
     EXPECT_EQ(slots.ResolveObjectSlot(11), -1);
 
     const std::vector<UsbInterfaceRecord> entries = {slots[0]};

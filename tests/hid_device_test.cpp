@@ -53,7 +53,8 @@ public:
     }
     int open(const std::string& path, bool, bool, std::unique_ptr<qm::hid::HidConnection>& c,
              qm::hid::InterfaceInfo& info) override {
-        if (openError != 0) return openError;
+        if (openError != 0)
+            return openError;
         c = std::make_unique<Connection>(m_Shared);
         info.vendorId = 0x320F;
         info.productId = 0x5055;
@@ -69,7 +70,8 @@ private:
         explicit Connection(std::shared_ptr<Shared> s) : m_Shared(std::move(s)) {}
         ~Connection() override {
             std::lock_guard lock(m_Shared->lock);
-            if (m_Shared->reading > 0) m_Shared->closedWhileReading = true;
+            if (m_Shared->reading > 0)
+                m_Shared->closedWhileReading = true;
         }
         qm::hid::IoStatus read(std::span<std::uint8_t> buffer, int timeoutMs,
                                std::size_t& got) override {
@@ -77,8 +79,10 @@ private:
             ++m_Shared->reading;
             m_Shared->changed.notify_all();
             auto ready = [this] { return m_Shared->aborted || !m_Shared->reports.empty(); };
-            if (timeoutMs < 0) m_Shared->changed.wait(lock, ready);
-            else m_Shared->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+            if (timeoutMs < 0)
+                m_Shared->changed.wait(lock, ready);
+            else
+                m_Shared->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
             qm::hid::IoStatus status = qm::hid::IoStatus::Timeout;
             if (m_Shared->aborted) {
                 status = qm::hid::IoStatus::Aborted;
@@ -114,7 +118,8 @@ TEST(HidDevice, OpenLoadsTheCollectionThePathNames) {
     qm::CHidDevice hid(backend);
     ASSERT_TRUE(hid.EnumerateInterfaces());
     std::vector<std::string> listed;
-    while (const char* p = hid.NextInterfacePath()) listed.push_back(p);
+    while (const char* p = hid.NextInterfacePath())
+        listed.push_back(p);
     EXPECT_EQ(listed.size(), 2u);
 
     // Opened for reading only, as the scan probes, capabilities load all the same.
@@ -200,11 +205,13 @@ TEST(HidDevice, UnpackGivesTheEventCodeAndLeavesOtherReportsAlone) {
     ASSERT_TRUE(items[0].IsButtonData);
 
     const std::uint8_t other[] = {2, 0x01};
-    EXPECT_TRUE(qm::CHidDevice::UnpackInputReport(other, sizeof other, items, hid.GetPreparsedData()));
+    EXPECT_TRUE(
+        qm::CHidDevice::UnpackInputReport(other, sizeof other, items, hid.GetPreparsedData()));
     EXPECT_FALSE(items[0].IsDataSet);
 
     const std::uint8_t event[] = {3, 0x01, 0x04};
-    ASSERT_TRUE(qm::CHidDevice::UnpackInputReport(event, sizeof event, items, hid.GetPreparsedData()));
+    ASSERT_TRUE(
+        qm::CHidDevice::UnpackInputReport(event, sizeof event, items, hid.GetPreparsedData()));
     EXPECT_TRUE(items[0].IsDataSet);
     EXPECT_EQ(items[0].Usages[0], 0x0401);
 

@@ -23,15 +23,14 @@ TEST_P(PathParsers, ReadTheFourNumbers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, PathParsers,
-    ::testing::Values(
-        PathCase{"/dev/hidraw3#vid_320f&pid_5055&mi_01&col04", 0x320F, 0x5055, 1, 4},
-        PathCase{"/dev/hidraw0#vid_0c76&pid_0000&mi_03", 0x0C76, 0, 3, 0},
-        // Windows-style, upper case, with trailing instance data.
-        PathCase{R"(\\?\HID#VID_320F&PID_5088&MI_01&Col03#7&2b&0&0002#{4d1e55b2})", 0x320F,
-                 0x5088, 1, 3},
-        PathCase{"virtual:keyboard", 0, 0, 0, 0},
-        // Only the low 16 bits of an over-long number count.
-        PathCase{"x#vid_1320f&pid_5055", 0x320F, 0x5055, 0, 0}));
+    ::testing::Values(PathCase{"/dev/hidraw3#vid_320f&pid_5055&mi_01&col04", 0x320F, 0x5055, 1, 4},
+                      PathCase{"/dev/hidraw0#vid_0c76&pid_0000&mi_03", 0x0C76, 0, 3, 0},
+                      // Windows-style, upper case, with trailing instance data.
+                      PathCase{R"(\\?\HID#VID_320F&PID_5088&MI_01&Col03#7&2b&0&0002#{4d1e55b2})",
+                               0x320F, 0x5088, 1, 3},
+                      PathCase{"virtual:keyboard", 0, 0, 0, 0},
+                      // Only the low 16 bits of an over-long number count.
+                      PathCase{"x#vid_1320f&pid_5055", 0x320F, 0x5055, 0, 0}));
 
 TEST(InterfacePath, RoundTripsThroughTheParsersAndKeepsLongNodes) {
     const std::string node = "/run/some/very/long/folder/" + std::string(400, 'n') + "/hidraw12";

@@ -11,7 +11,8 @@ bool chooseBackend(const std::optional<std::string>& virtualList, BackendChoice&
                    std::string& error) {
     std::optional<std::string> list = virtualList;
     if (!list) {
-        if (const char* env = std::getenv("QUILLMARK_VIRTUAL"); env != nullptr) list = env;
+        if (const char* env = std::getenv("QUILLMARK_VIRTUAL"); env != nullptr)
+            list = env;
     }
     if (!list) {
         choice.backend = &hid::defaultBackend();
@@ -19,11 +20,13 @@ bool chooseBackend(const std::optional<std::string>& virtualList, BackendChoice&
         return true;
     }
     std::vector<std::string> names;
-    if (!emu::parsePeripheralList(*list, names, error)) return false;
+    if (!emu::parsePeripheralList(*list, names, error))
+        return false;
     emu::VirtualBus::Options options;
     options.stateDir = emu::VirtualBus::defaultStateDir();
     choice.bus = std::make_unique<emu::VirtualBus>(options);
-    for (const std::string& name : names) choice.bus->plug(name);
+    for (const std::string& name : names)
+        choice.bus->plug(name);
     choice.backend = choice.bus.get();
     choice.tables = &virtualTables();
     hid::setDefaultBackend(choice.backend);

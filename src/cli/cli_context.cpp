@@ -28,16 +28,23 @@ bool scanSlots(Context& context, DeviceSlots& slots, std::vector<ScanProblem>& p
 const char* peripheralName(std::uint16_t kind) {
     switch (kind) {
         case DEVICE_KEYBOARD:
-        case DEVICE_KEYBOARD_24G: return "keyboard";
+        case DEVICE_KEYBOARD_24G:
+            return "keyboard";
         case DEVICE_MOUSE:
-        case DEVICE_MOUSE_24G: return "mouse";
-        case DEVICE_MOUSEPAD: return "mousepad";
-        case DEVICE_HEADSET: return "headset";
-        default: return "unknown";
+        case DEVICE_MOUSE_24G:
+            return "mouse";
+        case DEVICE_MOUSEPAD:
+            return "mousepad";
+        case DEVICE_HEADSET:
+            return "headset";
+        default:
+            return "unknown";
     }
 }
 
-const char* connectionName(std::uint16_t kind) { return isReceiverKind(kind) ? "receiver" : "cable"; }
+const char* connectionName(std::uint16_t kind) {
+    return isReceiverKind(kind) ? "receiver" : "cable";
+}
 
 void printJson(const Json::Value& value) {
     Json::StreamWriterBuilder builder;

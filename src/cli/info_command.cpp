@@ -41,10 +41,13 @@ int findCommandSlot(const DeviceSlots& slots, const std::string& device, std::st
         const UsbInterfaceRecord& slot = slots[i];
         if (!slot.Connected || slot.Role != ROLE_COMMAND || device != peripheralName(slot.Kind))
             continue;
-        if (!isReceiverKind(slot.Kind)) return static_cast<int>(i);
-        if (receiver < 0) receiver = static_cast<int>(i);
+        if (!isReceiverKind(slot.Kind))
+            return static_cast<int>(i);
+        if (receiver < 0)
+            receiver = static_cast<int>(i);
     }
-    if (receiver < 0) error = "no " + device + " found";
+    if (receiver < 0)
+        error = "no " + device + " found";
     return receiver;
 }
 
@@ -83,11 +86,10 @@ void printBlock(const std::string& name, const UsbInterfaceRecord& slot, int slo
     std::printf("  macro capacity:  %u bytes (%u x 128)\n", info.macroCapacity(), info.macroUnits);
     if (isMouse) {
         std::printf("  sensor:          0x%04x\n", info.sensorId);
-        std::printf("  step scale:      %u..%u cpi, %u cpi per step, steps 0..%u%s\n",
-                    info.lowestResolution, info.stepToCpi(info.highestStep), info.step,
-                    info.highestStep,
-                    info.sensorId == DeviceInfoBlock::kTwoSlopeSensor ? " (200 above step 48)"
-                                                                      : "");
+        std::printf(
+            "  step scale:      %u..%u cpi, %u cpi per step, steps 0..%u%s\n",
+            info.lowestResolution, info.stepToCpi(info.highestStep), info.step, info.highestStep,
+            info.sensorId == DeviceInfoBlock::kTwoSlopeSensor ? " (200 above step 48)" : "");
     }
     std::printf("  raw:             %s\n", hex.c_str());
 }
@@ -97,7 +99,8 @@ void printBlock(const std::string& name, const UsbInterfaceRecord& slot, int slo
 int runInfo(Context& context, const std::string& device) {
     DeviceSlots slots(context.choice.tables->Interfaces);
     std::vector<ScanProblem> problems;
-    if (!scanSlots(context, slots, problems)) return 1;
+    if (!scanSlots(context, slots, problems))
+        return 1;
     std::string error;
     const int slotIndex = findCommandSlot(slots, device, error);
     if (slotIndex < 0) {
@@ -127,7 +130,8 @@ int runInfo(Context& context, const std::string& device) {
         result = transport.ReadDeviceInfo(block);
         // Begin is always followed by end, whatever the read gave.
         const int end = transport.EndConfig();
-        if (result == kResultOk) result = end;
+        if (result == kResultOk)
+            result = end;
     }
     if (result != kResultOk) {
         printError(resultMessage(name, result));

@@ -8,12 +8,14 @@ namespace qm::cli {
 int runList(Context& context) {
     DeviceSlots slots(context.choice.tables->Interfaces);
     std::vector<ScanProblem> problems;
-    if (!scanSlots(context, slots, problems)) return 1;
+    if (!scanSlots(context, slots, problems))
+        return 1;
 
     Json::Value rows(Json::arrayValue);
     for (std::size_t i = 0; i < slots.size(); ++i) {
         const UsbInterfaceRecord& slot = slots[i];
-        if (!slot.Connected) continue;
+        if (!slot.Connected)
+            continue;
         Json::Value row;
         row["slot"] = static_cast<int>(i);
         row["kind"] = peripheralName(slot.Kind);
@@ -33,9 +35,9 @@ int runList(Context& context) {
     } else {
         std::printf("%-5s %-9s %-8s %-10s %s\n", "slot", "kind", "role", "connection", "path");
         for (const Json::Value& row : rows) {
-            std::printf("%-5d %-9s %-8s %-10s %s\n", row["slot"].asInt(),
-                        row["kind"].asCString(), row["role"].asCString(),
-                        row["connection"].asCString(), row["path"].asCString());
+            std::printf("%-5d %-9s %-8s %-10s %s\n", row["slot"].asInt(), row["kind"].asCString(),
+                        row["role"].asCString(), row["connection"].asCString(),
+                        row["path"].asCString());
         }
     }
     return rows.empty() && !problems.empty() ? 1 : 0;

@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
 
     CLI11_PARSE(app, argc, argv);
 
-    if (verbose) qm::setTraceEnabled(true);
+    if (verbose)
+        qm::setTraceEnabled(true);
     std::optional<std::string> virtualChoice;
     if (virtualOption->count() > 0)
         virtualChoice = virtualList == "__default__" ? std::string() : virtualList;
@@ -54,7 +55,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    if (*list) return qm::cli::runList(context);
-    if (*info) return qm::cli::runInfo(context, device);
+    if (*list)
+        return qm::cli::runList(context);
+    if (*info)
+        return qm::cli::runInfo(context, device);
     return 2;
 }

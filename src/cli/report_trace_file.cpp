@@ -5,12 +5,14 @@
 namespace qm::cli {
 
 ReportTraceFile::~ReportTraceFile() {
-    if (m_File) hid::setReportSink({});
+    if (m_File)
+        hid::setReportSink({});
 }
 
 bool ReportTraceFile::start(const std::string& path) {
     m_File.reset(std::fopen(path.c_str(), "w"));
-    if (!m_File) return false;
+    if (!m_File)
+        return false;
     std::fputs("# quillmark report trace: '>' sent, '<' received, 64-byte reports in hex\n",
                m_File.get());
     std::FILE* file = m_File.get();

@@ -5,7 +5,8 @@
 namespace qm {
 
 void SteadyClock::sleepFor(duration d) {
-    if (d.count() > 0) std::this_thread::sleep_for(d);
+    if (d.count() > 0)
+        std::this_thread::sleep_for(d);
 }
 
 Clock::time_point FakeClock::now() const {

@@ -15,7 +15,9 @@ std::mutex g_TraceLock;
 
 }  // namespace
 
-void setTraceEnabled(bool on) { g_TraceState = on ? 1 : 0; }
+void setTraceEnabled(bool on) {
+    g_TraceState = on ? 1 : 0;
+}
 
 bool traceEnabled() {
     int state = g_TraceState.load();
@@ -28,13 +30,15 @@ bool traceEnabled() {
 }
 
 void trace(std::string_view text) {
-    if (!traceEnabled()) return;
+    if (!traceEnabled())
+        return;
     std::lock_guard lock(g_TraceLock);
     std::fprintf(stderr, "quillmark: %.*s\n", static_cast<int>(text.size()), text.data());
 }
 
 void tracef(const char* format, ...) {
-    if (!traceEnabled()) return;
+    if (!traceEnabled())
+        return;
     char line[1024];
     va_list args;
     va_start(args, format);

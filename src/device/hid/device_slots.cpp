@@ -12,7 +12,9 @@ bool sameInterfaceAndUsage(const UsbInterfaceRecord& a, const UsbInterfaceRecord
     return sameInterface(a, b) && a.UsagePage == b.UsagePage && a.Usage == b.Usage;
 }
 
-bool isFree(const UsbInterfaceRecord& slot) { return slot.Connected == 0 && slot.Path.empty(); }
+bool isFree(const UsbInterfaceRecord& slot) {
+    return slot.Connected == 0 && slot.Path.empty();
+}
 
 }  // namespace
 
@@ -21,16 +23,20 @@ DeviceSlots::DeviceSlots(std::span<const UsbInterfaceRecord> table)
 
 bool DeviceSlots::IsSupportedFreeInterface(const UsbInterfaceRecord& candidate) const {
     bool inTable = false;
-    for (const UsbInterfaceRecord& row : m_Table) inTable = inTable || sameInterface(row, candidate);
-    if (!inTable) return false;
+    for (const UsbInterfaceRecord& row : m_Table)
+        inTable = inTable || sameInterface(row, candidate);
+    if (!inTable)
+        return false;
     for (const UsbInterfaceRecord& slot : m_Slots)
-        if (sameInterface(slot, candidate) && isFree(slot)) return true;
+        if (sameInterface(slot, candidate) && isFree(slot))
+            return true;
     return false;
 }
 
 bool DeviceSlots::AllSlotsBusy() const {
     for (const UsbInterfaceRecord& slot : m_Slots)
-        if (isFree(slot)) return false;
+        if (isFree(slot))
+            return false;
     return true;
 }
 
@@ -42,7 +48,8 @@ bool DeviceSlots::ClaimSlot(UsbInterfaceRecord& candidate, int& slotIndex) {
             break;
         }
     }
-    if (row == nullptr) return false;
+    if (row == nullptr)
+        return false;
     candidate.Kind = row->Kind;
     candidate.Role = row->Role;
     for (std::size_t i = 0; i < m_Slots.size(); ++i) {
@@ -58,7 +65,8 @@ bool DeviceSlots::ClaimSlot(UsbInterfaceRecord& candidate, int& slotIndex) {
 }
 
 void DeviceSlots::ReleaseSlot(int slotIndex) {
-    if (slotIndex < 0 || static_cast<std::size_t>(slotIndex) >= m_Slots.size()) return;
+    if (slotIndex < 0 || static_cast<std::size_t>(slotIndex) >= m_Slots.size())
+        return;
     m_Slots[slotIndex].Connected = 0;
     m_Slots[slotIndex].Path.clear();
 }
@@ -75,7 +83,8 @@ int DeviceSlots::FindSupportedRow(int vendorId, int productId, int kind, int rol
 
 int DeviceSlots::ResolveObjectSlot(int slotIndex) const {
     const auto count = static_cast<int>(m_Slots.size());
-    if (slotIndex < 0 || slotIndex >= count) return -1;
+    if (slotIndex < 0 || slotIndex >= count)
+        return -1;
     int chosen = slotIndex;
     const UsbInterfaceRecord& slot = m_Slots[slotIndex];
     if (slot.Role == ROLE_EVENT) {
@@ -102,17 +111,21 @@ int DeviceSlots::ResolveObjectSlot(int slotIndex) const {
 bool DeviceSlots::HasDeviceObject(int slotIndex,
                                   std::span<const UsbInterfaceRecord> entryRecords) const {
     const int chosen = ResolveObjectSlot(slotIndex);
-    if (chosen < 0) return false;
+    if (chosen < 0)
+        return false;
     for (const UsbInterfaceRecord& record : entryRecords)
-        if (record == m_Slots[chosen]) return true;
+        if (record == m_Slots[chosen])
+            return true;
     return false;
 }
 
 bool DeviceSlots::IsPartnerConnected(int slotIndex) const {
     const auto count = static_cast<int>(m_Slots.size());
-    if (slotIndex < 0 || slotIndex >= count) return false;
+    if (slotIndex < 0 || slotIndex >= count)
+        return false;
     const UsbInterfaceRecord& slot = m_Slots[slotIndex];
-    if (!slot.HasPartner || slot.PartnerIndex >= count) return false;
+    if (!slot.HasPartner || slot.PartnerIndex >= count)
+        return false;
     const UsbInterfaceRecord& partner = m_Slots[slot.PartnerIndex];
     return partner.PartnerIndex == slotIndex && partner.Connected && !partner.Path.empty();
 }

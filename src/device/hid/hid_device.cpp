@@ -16,7 +16,8 @@ using hid::ReportType;
 
 // Milliseconds left until deadline (0 when past), or -1 for an endless wait.
 int remainingMs(int timeoutMs, std::chrono::steady_clock::time_point deadline) {
-    if (timeoutMs < 0) return -1;
+    if (timeoutMs < 0)
+        return -1;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
@@ -24,9 +25,12 @@ int remainingMs(int timeoutMs, std::chrono::steady_clock::time_point deadline) {
 
 std::uint16_t reportLength(const hid::Caps& caps, ReportType type) {
     switch (type) {
-        case ReportType::Input: return caps.InputReportByteLength;
-        case ReportType::Output: return caps.OutputReportByteLength;
-        case ReportType::Feature: return caps.FeatureReportByteLength;
+        case ReportType::Input:
+            return caps.InputReportByteLength;
+        case ReportType::Output:
+            return caps.OutputReportByteLength;
+        case ReportType::Feature:
+            return caps.FeatureReportByteLength;
     }
     return 0;
 }
@@ -37,19 +41,23 @@ CHidDevice::CHidDevice() : CHidDevice(hid::defaultBackend()) {}
 
 CHidDevice::CHidDevice(hid::HidBackend& backend) : m_Backend(backend) {}
 
-CHidDevice::~CHidDevice() { Close(); }
+CHidDevice::~CHidDevice() {
+    Close();
+}
 
 bool CHidDevice::EnumerateInterfaces() {
     FreeInterfaceList();
     std::vector<std::string> paths;
-    if (!m_Backend.enumerate(paths)) return false;
+    if (!m_Backend.enumerate(paths))
+        return false;
     m_Paths = std::move(paths);
     m_HaveList = true;
     return true;
 }
 
 const char* CHidDevice::NextInterfacePath() {
-    if (!m_HaveList || m_Cursor >= m_Paths.size()) return nullptr;
+    if (!m_HaveList || m_Cursor >= m_Paths.size())
+        return nullptr;
     const std::string& path = m_Paths[m_Cursor++];
     return path.empty() ? nullptr : path.c_str();
 }
@@ -85,7 +93,8 @@ bool CHidDevice::Open(const std::string& path, bool forRead, bool forWrite, bool
         m_OpenError = EPROTO;
         return false;
     }
-    const std::size_t index = info.collection > 0 ? static_cast<std::size_t>(info.collection - 1) : 0;
+    const std::size_t index =
+        info.collection > 0 ? static_cast<std::size_t>(info.collection - 1) : 0;
     if (index >= collections.size()) {
         tracef("hid: %s names collection %d of %zu", path.c_str(), info.collection,
                collections.size());
@@ -135,7 +144,8 @@ void CHidDevice::buildItems() {
 
 void CHidDevice::Close() {
     std::unique_lock lock(m_Lock);
-    if (m_Connection == nullptr) return;
+    if (m_Connection == nullptr)
+        return;
     // Wake a transfer running on another thread and let it leave before the descriptor goes.
     m_Connection->abort();
     m_Idle.wait(lock, [this] { return m_Active == 0; });
@@ -143,8 +153,10 @@ void CHidDevice::Close() {
     m_Preparsed = {};
     m_Caps = {};
     m_Attributes = {};
-    for (auto& buffer : m_ReportBuffers) buffer.clear();
-    for (auto& items : m_Items) items.clear();
+    for (auto& buffer : m_ReportBuffers)
+        buffer.clear();
+    for (auto& items : m_Items)
+        items.clear();
     m_InterfaceNumber = 0;
     m_CollectionNumber = 0;
 }
@@ -156,13 +168,17 @@ bool CHidDevice::IsOpen() const {
 
 int CHidDevice::ReadReport(std::uint8_t* buffer, std::size_t length, std::size_t* got,
                            int timeoutMs) {
-    if (got != nullptr) *got = 0;
-    if (buffer == nullptr || length == 0) return 0;
+    if (got != nullptr)
+        *got = 0;
+    if (buffer == nullptr || length == 0)
+        return 0;
     std::unique_lock lock(m_Lock);
-    if (m_Connection == nullptr) return 0;
+    if (m_Connection == nullptr)
+        return 0;
     hid::HidConnection& connection = *m_Connection;
     const bool filter = m_Preparsed.usesReportIds;
-    const std::size_t scratchSize = std::max<std::size_t>({length, m_Caps.InputReportByteLength, 64});
+    const std::size_t scratchSize =
+        std::max<std::size_t>({length, m_Caps.InputReportByteLength, 64});
     ++m_Active;
     m_Reading = true;
     lock.unlock();
@@ -174,15 +190,18 @@ int CHidDevice::ReadReport(std::uint8_t* buffer, std::size_t length, std::size_t
         std::size_t n = 0;
         const hid::IoStatus status = connection.read(scratch, remainingMs(timeoutMs, deadline), n);
         // An empty report carries nothing, not even an id: treat it as a failed read.
-        if (status != hid::IoStatus::Ok || n == 0) break;
+        if (status != hid::IoStatus::Ok || n == 0)
+            break;
         // Reports of the interface's other collections are not ours.
         if (filter && !m_Preparsed.ownsInputReport(scratch[0])) {
-            if (remainingMs(timeoutMs, deadline) == 0) break;
+            if (remainingMs(timeoutMs, deadline) == 0)
+                break;
             continue;
         }
         const std::size_t delivered = std::min(n, length);
         std::copy_n(scratch.begin(), delivered, buffer);
-        if (got != nullptr) *got = delivered;
+        if (got != nullptr)
+            *got = delivered;
         hid::logReport(false, {buffer, delivered});
         result = 1;
         break;
@@ -197,10 +216,13 @@ int CHidDevice::ReadReport(std::uint8_t* buffer, std::size_t length, std::size_t
 
 int CHidDevice::WriteReport(const std::uint8_t* buffer, std::size_t length, std::size_t* written,
                             int timeoutMs) {
-    if (written != nullptr) *written = 0;
-    if (buffer == nullptr || length == 0) return 0;
+    if (written != nullptr)
+        *written = 0;
+    if (buffer == nullptr || length == 0)
+        return 0;
     std::unique_lock lock(m_Lock);
-    if (m_Connection == nullptr) return 0;
+    if (m_Connection == nullptr)
+        return 0;
     hid::HidConnection& connection = *m_Connection;
     ++m_Active;
     m_Writing = true;
@@ -210,7 +232,8 @@ int CHidDevice::WriteReport(const std::uint8_t* buffer, std::size_t length, std:
     const hid::IoStatus status = connection.write({buffer, length}, timeoutMs, n);
     const int result = status == hid::IoStatus::Ok ? 1 : 0;
     if (result) {
-        if (written != nullptr) *written = n;
+        if (written != nullptr)
+            *written = n;
         hid::logReport(true, {buffer, length});
     }
 
@@ -224,12 +247,14 @@ int CHidDevice::WriteReport(const std::uint8_t* buffer, std::size_t length, std:
 bool CHidDevice::UnpackInputReport(const std::uint8_t* report, std::size_t reportLength,
                                    std::span<HidReportItem> items,
                                    const HidPreparsedData& preparsed) {
-    if (report == nullptr || reportLength == 0) return false;
+    if (report == nullptr || reportLength == 0)
+        return false;
     const std::span<const std::uint8_t> data(report, reportLength);
     const std::uint32_t reportId = report[0];
     std::vector<std::uint16_t> pressed;
     for (HidReportItem& item : items) {
-        if (item.ReportID != reportId) continue;
+        if (item.ReportID != reportId)
+            continue;
         if (item.IsButtonData) {
             pressed.clear();
             item.Status = hid::getUsages(preparsed, ReportType::Input, item.UsagePage, data,
@@ -240,11 +265,13 @@ bool CHidDevice::UnpackInputReport(const std::uint8_t* report, std::size_t repor
                 if (usage >= item.UsageMin && usage <= item.UsageMax && kept < item.Usages.size())
                     item.Usages[kept++] = usage;
             }
-            std::fill(item.Usages.begin() + static_cast<std::ptrdiff_t>(kept), item.Usages.end(), 0);
+            std::fill(item.Usages.begin() + static_cast<std::ptrdiff_t>(kept), item.Usages.end(),
+                      0);
         } else {
             item.Status = hid::getUsageValue(preparsed, ReportType::Input, item.UsagePage,
                                              item.Usage, data, item.Value);
-            if (item.Status != hid::HIDP_STATUS_SUCCESS) return false;
+            if (item.Status != hid::HIDP_STATUS_SUCCESS)
+                return false;
             item.Status = hid::getScaledUsageValue(preparsed, ReportType::Input, item.UsagePage,
                                                    item.Usage, data, item.ScaledValue);
         }

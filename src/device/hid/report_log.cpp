@@ -17,7 +17,8 @@ void setReportSink(ReportSink sink) {
 
 void logReport(bool sent, std::span<const std::uint8_t> report) {
     std::lock_guard lock(g_SinkLock);
-    if (g_Sink) g_Sink(sent, report);
+    if (g_Sink)
+        g_Sink(sent, report);
 }
 
 std::string formatReportLine(bool sent, std::span<const std::uint8_t> report) {

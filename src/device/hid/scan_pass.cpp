@@ -20,10 +20,12 @@ bool claimPresentInterfaces(CHidDevice& probe, DeviceSlots& slots,
         record.InterfaceNumber = ParseMi(path);
         record.CollectionNumber = ParseCol(path);
         record.Path = path;
-        if (!slots.IsSupportedFreeInterface(record)) continue;
+        if (!slots.IsSupportedFreeInterface(record))
+            continue;
         if (!probe.Open(path, true, false, true, false)) {
             tracef("scan: cannot open %s (errno %d)", path.c_str(), probe.OpenError());
-            if (problems != nullptr) problems->push_back({path, probe.OpenError()});
+            if (problems != nullptr)
+                problems->push_back({path, probe.OpenError()});
             continue;
         }
         record.VendorId = probe.GetAttributes().VendorID;
@@ -34,7 +36,8 @@ bool claimPresentInterfaces(CHidDevice& probe, DeviceSlots& slots,
         int slot = -1;
         if (slots.ClaimSlot(record, slot)) {
             tracef("scan: %s claimed slot %d", path.c_str(), slot);
-            if (onClaimed) onClaimed(slot);
+            if (onClaimed)
+                onClaimed(slot);
         }
     }
     probe.FreeInterfaceList();
@@ -44,10 +47,12 @@ bool claimPresentInterfaces(CHidDevice& probe, DeviceSlots& slots,
 void releaseMissingInterfaces(hid::HidBackend& backend, DeviceSlots& slots,
                               const std::function<void(int slot)>& onReleased) {
     for (std::size_t i = 0; i < slots.size(); ++i) {
-        if (!slots[i].Connected || backend.exists(slots[i].Path)) continue;
+        if (!slots[i].Connected || backend.exists(slots[i].Path))
+            continue;
         tracef("scan: %s left slot %zu", slots[i].Path.c_str(), i);
         slots.ReleaseSlot(static_cast<int>(i));
-        if (onReleased) onReleased(static_cast<int>(i));
+        if (onReleased)
+            onReleased(static_cast<int>(i));
     }
 }
 

@@ -10,13 +10,19 @@ namespace qm {
 namespace {
 
 std::uint16_t virtualPid(std::uint16_t vendorId, std::uint16_t productId, std::uint16_t kind) {
-    if (productId != 0) return productId;
+    if (productId != 0)
+        return productId;
     switch (kind) {
-        case DEVICE_MOUSE: return kVirtualMousePid;
-        case DEVICE_MOUSE_24G: return kVirtualMouseReceiverPid;
-        case DEVICE_MOUSEPAD: return kVirtualMousePadPid;
-        case DEVICE_HEADSET: return vendorId == 0x0C76 ? kVirtualHeadsetPid : productId;
-        default: return productId;
+        case DEVICE_MOUSE:
+            return kVirtualMousePid;
+        case DEVICE_MOUSE_24G:
+            return kVirtualMouseReceiverPid;
+        case DEVICE_MOUSEPAD:
+            return kVirtualMousePadPid;
+        case DEVICE_HEADSET:
+            return vendorId == 0x0C76 ? kVirtualHeadsetPid : productId;
+        default:
+            return productId;
     }
 }
 
@@ -33,10 +39,9 @@ struct VirtualTables {
         }
         for (std::size_t i = 0; i < options.size(); ++i) {
             options[i] = DeviceOptionInfo[i];
-            options[i].ProductId = virtualPid(
-                static_cast<std::uint16_t>(options[i].VendorId),
-                static_cast<std::uint16_t>(options[i].ProductId),
-                static_cast<std::uint16_t>(options[i].Kind));
+            options[i].ProductId = virtualPid(static_cast<std::uint16_t>(options[i].VendorId),
+                                              static_cast<std::uint16_t>(options[i].ProductId),
+                                              static_cast<std::uint16_t>(options[i].Kind));
         }
         tables = DeviceTables{interfaces, options, DevicePageInfo};
     }

@@ -21,7 +21,8 @@ DeviceInfoBlock DeviceInfoBlock::decode(std::span<const std::uint8_t, report::kD
 }
 
 std::uint32_t DeviceInfoBlock::stepToCpi(std::uint32_t n) const {
-    if (sensorId == kTwoSlopeSensor && n > 48) return 48u * step + (n - 48) * 200u + lowestResolution;
+    if (sensorId == kTwoSlopeSensor && n > 48)
+        return 48u * step + (n - 48) * 200u + lowestResolution;
     return n * step + lowestResolution;
 }
 

@@ -11,9 +11,9 @@ namespace qm {
 struct DeviceInfoBlock {
     static constexpr std::size_t kKeyCount = 5;
     static constexpr std::size_t kMacroUnits = 6;
-    static constexpr std::size_t kSensorId = 9;   // 16-bit little-endian
+    static constexpr std::size_t kSensorId = 9;  // 16-bit little-endian
     static constexpr std::size_t kStep = 11;
-    static constexpr std::size_t kHighestStep = 12;  // 16-bit little-endian
+    static constexpr std::size_t kHighestStep = 12;       // 16-bit little-endian
     static constexpr std::size_t kLowestResolution = 14;  // 16-bit little-endian
     static constexpr std::uint16_t kTwoSlopeSensor = 0x3325;
     static_assert(kLowestResolution + 2 <= report::kDeviceInfoSize);

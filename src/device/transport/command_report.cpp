@@ -6,7 +6,8 @@ namespace qm::report {
 
 std::uint16_t checksum(std::span<const std::uint8_t, kSize> report) {
     unsigned sum = 0;
-    for (std::size_t i = kCommand; i < kSize; ++i) sum += report[i];
+    for (std::size_t i = kCommand; i < kSize; ++i)
+        sum += report[i];
     return static_cast<std::uint16_t>(sum);
 }
 
