@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,11 @@ struct FirmwareSpec {
     std::size_t frameLength = 0;         // bytes of a host lighting frame (0x12); 0 when none
     bool lightingOutputReports = false;  // takes its frames as output reports 0xFF (headset)
 };
+
+// Parameter memory of count profile blocks, stride bytes apart, each starting with block; byte 0
+// (the active profile) is 0.
+std::vector<std::uint8_t> repeatedProfiles(std::size_t count, std::size_t stride,
+                                           std::span<const std::uint8_t> block);
 
 FirmwareSpec keyboardFirmware();
 FirmwareSpec mouseFirmware();

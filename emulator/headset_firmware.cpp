@@ -31,13 +31,8 @@ FirmwareSpec headsetFirmware() {
     info.modelName = "Quillmark H1";
     spec.info = encodeDeviceInfo(info);
 
-    std::vector<std::uint8_t>& params = spec.factory[Area::Params];
-    params.assign(kProfileCount * kProfileStride, 0);
-    for (std::size_t p = 0; p < kProfileCount; ++p) {
-        std::uint8_t* block = params.data() + p * kProfileStride;
-        const std::uint8_t lighting[] = {0, 0, 4, 2, 0, 1, 0xFF, 0xFF, 0xFF};
-        std::copy(std::begin(lighting), std::end(lighting), block);
-    }
+    const std::uint8_t lighting[] = {0, 0, 4, 2, 0, 1, 0xFF, 0xFF, 0xFF};
+    spec.factory[Area::Params] = repeatedProfiles(kProfileCount, kProfileStride, lighting);
     spec.factory[Area::Status] = {100, 0, 0, 0, 0, 0};
     spec.frameLength = kHeadsetFrameLength;
     return spec;

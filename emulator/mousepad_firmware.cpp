@@ -31,13 +31,8 @@ FirmwareSpec mousepadFirmware() {
     spec.info = encodeDeviceInfo(info);
 
     // Mode code 0, brightness 4, speed level 2, colourful, white.
-    std::vector<std::uint8_t>& params = spec.factory[Area::Params];
-    params.assign(kProfileCount * kProfileStride, 0);
-    for (std::size_t p = 0; p < kProfileCount; ++p) {
-        std::uint8_t* block = params.data() + p * kProfileStride;
-        const std::uint8_t lighting[] = {0, 0, 4, 2, 0, 1, 0xFF, 0xFF, 0xFF};
-        std::copy(std::begin(lighting), std::end(lighting), block);
-    }
+    const std::uint8_t lighting[] = {0, 0, 4, 2, 0, 1, 0xFF, 0xFF, 0xFF};
+    spec.factory[Area::Params] = repeatedProfiles(kProfileCount, kProfileStride, lighting);
     // On external power, no phone on the pad.
     spec.factory[Area::Status] = {100, 0, 0, 0, 0, 0};
     spec.frameLength = kLedCount * 3;
