@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -49,6 +50,9 @@ public:
                      std::unique_ptr<HidConnection>& connection, InterfaceInfo& info) = 0;
     // Whether the interface behind a path is still present (no access rights needed).
     virtual bool exists(const std::string& path) = 0;
+    // Called (on any thread) whenever interfaces may have arrived or left, so that a scan can
+    // look at once instead of at its next poll. Backends without such news never call it.
+    virtual void setChangeListener(std::function<void()> listener) { (void)listener; }
 };
 
 // The backend chosen at start-up; the hidraw backend until another is set. The backend set must
