@@ -1,0 +1,55 @@
+// The four peripheral classes. What they share with the base is here; their own settings blocks,
+// key tables and lighting come with their features.
+#pragma once
+
+#include <memory>
+
+#include "device/model/tessarin_usb_device.h"
+
+namespace qm {
+
+// Keyboard and mouse reach their receiver's link state with command 0xAA.
+class CTessarinLinkedDevice : public CTessarinUSBDevice {
+public:
+    using CTessarinUSBDevice::CTessarinUSBDevice;
+    // Through the receiver, with the transport open and the peripheral linked.
+    bool IsDeviceOnline() override;
+    // Battery and charging state, when the peripheral answers (through the receiver or on cable).
+    void ReadPowerStatus() override;
+    // Reads the settings back after a change made on the device.
+    void DeferredOperation1() override;
+};
+
+class CTessarinKeyboardDevice final : public CTessarinLinkedDevice {
+public:
+    using CTessarinLinkedDevice::CTessarinLinkedDevice;
+};
+
+class CTessarinMouseDevice final : public CTessarinLinkedDevice {
+public:
+    using CTessarinLinkedDevice::CTessarinLinkedDevice;
+};
+
+// Mousepad and headset: on their cable only; the status block is read without a link query.
+class CTessarinCabledDevice : public CTessarinUSBDevice {
+public:
+    using CTessarinUSBDevice::CTessarinUSBDevice;
+    void ReadPowerStatus() override;
+    void DeferredOperation1() override;
+};
+
+class CTessarinMousePadDevice final : public CTessarinCabledDevice {
+public:
+    using CTessarinCabledDevice::CTessarinCabledDevice;
+};
+
+class CTessarinHS6533Device final : public CTessarinCabledDevice {
+public:
+    using CTessarinCabledDevice::CTessarinCabledDevice;
+};
+
+// The device class for a kind (1 and 9 keyboard, 2 and 6 mouse, 3 mousepad, 7 headset); null
+// for any other kind.
+std::unique_ptr<CTessarinUSBDevice> createDevice(std::uint16_t kind, DeviceContext& context);
+
+}  // namespace qm

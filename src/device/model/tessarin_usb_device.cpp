@@ -1,0 +1,298 @@
+#include "device/model/tessarin_usb_device.h"
+
+#include <algorithm>
+#include <condition_variable>
+
+#include "device/hid/hid_device.h"
+#include "platform/paths.h"
+#include "platform/trace.h"
+
+namespace qm {
+namespace {
+
+// Waits until stop is requested or the time has passed; true when stopped.
+bool waitForStop(const std::stop_token& stop, std::chrono::milliseconds time) {
+    std::mutex lock;
+    std::condition_variable_any wake;
+    std::unique_lock guard(lock);
+    return wake.wait_for(guard, stop, time, [] { return false; }) || stop.stop_requested();
+}
+
+}  // namespace
+
+const char* changeName(DeviceChange change) {
+    switch (change) {
+        case DeviceChange::Attached:
+            return "attached";
+        case DeviceChange::Detached:
+            return "detached";
+        case DeviceChange::ConnectionChanged:
+            return "connection";
+        case DeviceChange::Online:
+            return "online";
+        case DeviceChange::Offline:
+            return "offline";
+        case DeviceChange::PowerStatus:
+            return "power";
+        case DeviceChange::ProfileLoaded:
+            return "profile";
+        case DeviceChange::PageRefresh:
+            return "refresh";
+    }
+    return "unknown";
+}
+
+CTessarinUSBDevice::CTessarinUSBDevice(DeviceContext& context)
+    : m_Context(context),
+      m_Transport(context.backend, context.clock),
+      m_EventTransport(context.backend, context.clock) {}
+
+CTessarinUSBDevice::~CTessarinUSBDevice() {
+    *m_Alive = false;
+    StopLightThread();
+    CloseEventInterface(false);
+    CloseEventInterface(true);
+}
+
+void CTessarinUSBDevice::SetKeyCount(int count) {
+    m_KeyCount = std::max(count, 0);
+}
+
+void CTessarinUSBDevice::SetLedCount(int count) {
+    std::lock_guard lock(m_LedLock);
+    m_LedColours.assign(static_cast<std::size_t>(std::max(count, 0)), 0);
+}
+
+void CTessarinUSBDevice::BindSlot(const UsbInterfaceRecord& record) {
+    m_Slot = record;
+    m_Kind = record.Kind;
+    m_Role = record.Role;
+}
+
+void CTessarinUSBDevice::InitPage() {
+    // Without a page layout the device has no keys and no LEDs.
+    if (m_PageLayout.empty()) {
+        m_KeyCount = 0;
+        SetLedCount(0);
+    }
+}
+
+std::string CTessarinUSBDevice::UserDataFolder() const {
+    const std::string folder = m_Context.productDataFolder + m_DeviceName + "/";
+    if (!makeDirs(folder))
+        trace("device: cannot create " + folder);
+    return folder;
+}
+
+void CTessarinUSBDevice::PausePowerReads(bool pause) {
+    if (m_BatteryDisplay)
+        m_PowerReadsPaused = pause;
+}
+
+void CTessarinUSBDevice::SetHostLightControl(bool hostControls) {
+    m_HostLightControl = hostControls;
+    if (hostControls && m_Kind == DEVICE_KEYBOARD) {
+        const int result = m_Transport.StartHostLighting();
+        if (result != kResultOk)
+            tracef("%s: start of host lighting failed (%d)", m_DeviceName.c_str(), result);
+    }
+}
+
+void CTessarinUSBDevice::SetLedColour(int index, std::uint32_t colour) {
+    std::lock_guard lock(m_LedLock);
+    if (index >= 0 && static_cast<std::size_t>(index) < m_LedColours.size())
+        m_LedColours[static_cast<std::size_t>(index)] = colour;
+}
+
+std::uint32_t CTessarinUSBDevice::GetLedColour(int index) const {
+    std::lock_guard lock(m_LedLock);
+    if (index < 0 || static_cast<std::size_t>(index) >= m_LedColours.size())
+        return 0;
+    return m_LedColours[static_cast<std::size_t>(index)];
+}
+
+void CTessarinUSBDevice::OnAttached() {
+    if (m_Transport.IsOpen()) {
+        int result = m_Transport.BeginConfig();
+        if (result == kResultOk)
+            result = m_Transport.ReadDeviceInfo(m_DeviceInfo);
+        const int end = m_Transport.EndConfig();
+        if (result == kResultOk)
+            result = end;
+        if (result != kResultOk)
+            tracef("%s: reading the information block failed (%d)", m_DeviceName.c_str(), result);
+    }
+    LoadProfile();
+    ApplyToPage();
+    StartLightThread();
+    notify(DeviceChange::Attached);
+}
+
+void CTessarinUSBDevice::ApplyToPage() {
+    notify(DeviceChange::PageRefresh);
+}
+
+void CTessarinUSBDevice::OnEventCode(std::uint16_t code) {
+    tracef("%s: event code 0x%04x", m_DeviceName.c_str(), code);
+    if (code == 0x0401) {
+        // A setting changed on the device: read it back shortly (mousepad and headset later).
+        const bool slow = m_Kind == DEVICE_MOUSEPAD || m_Kind == DEVICE_HEADSET;
+        std::weak_ptr<bool> alive = m_Alive;
+        m_Context.dispatcher.postAfter(std::chrono::milliseconds(slow ? 500 : 50), [this, alive] {
+            if (auto a = alive.lock(); a && *a)
+                DeferredOperation1();
+        });
+    }
+}
+
+int CTessarinUSBDevice::readStatusBlock() {
+    std::array<std::uint8_t, PowerStatus::kSize> raw{};
+    const int result = m_Transport.ReadStatus(0, raw);
+    if (result != kResultOk)
+        return result;
+    raw[PowerStatus::kReceiver] = m_Transport.IsReceiverMode() ? 1 : 0;
+    {
+        std::lock_guard lock(m_StatusLock);
+        m_PowerStatus = PowerStatus{raw};
+    }
+    notify(DeviceChange::PowerStatus);
+    return result;
+}
+
+std::optional<PowerStatus> CTessarinUSBDevice::LastPowerStatus() const {
+    std::lock_guard lock(m_StatusLock);
+    return m_PowerStatus;
+}
+
+bool CTessarinUSBDevice::OpenEventInterface(const std::string& path, bool receiver) {
+    // One event interface at a time: the other connection's goes first.
+    CloseEventInterface(!receiver);
+    CloseEventInterface(receiver);
+    CHidDevice& hid =
+        receiver ? m_EventTransport.ReceiverInterface() : m_EventTransport.CableInterface();
+    {
+        std::lock_guard lock(receiver ? m_EventTransport.SecondLock() : m_EventTransport.IoLock());
+        if (!hid.Open(path, true, true, true, false)) {
+            tracef("%s: cannot open the event interface %s", m_DeviceName.c_str(), path.c_str());
+            return false;
+        }
+    }
+    m_EventReaders[receiver ? 1 : 0] =
+        std::jthread([this, receiver](std::stop_token stop) { eventReaderLoop(stop, receiver); });
+    return true;
+}
+
+void CTessarinUSBDevice::CloseEventInterface(bool receiver) {
+    std::jthread& reader = m_EventReaders[receiver ? 1 : 0];
+    CHidDevice& hid =
+        receiver ? m_EventTransport.ReceiverInterface() : m_EventTransport.CableInterface();
+    reader.request_stop();
+    {
+        // Close wakes a reader blocked in its read and lets it leave before the interface goes.
+        std::lock_guard lock(receiver ? m_EventTransport.SecondLock() : m_EventTransport.IoLock());
+        hid.Close();
+    }
+    if (reader.joinable())
+        reader.join();
+}
+
+bool CTessarinUSBDevice::IsEventInterfaceOpen(bool receiver) {
+    return receiver ? m_EventTransport.ReceiverInterface().IsOpen()
+                    : m_EventTransport.CableInterface().IsOpen();
+}
+
+void CTessarinUSBDevice::eventReaderLoop(std::stop_token stop, bool receiver) {
+    CHidDevice& hid =
+        receiver ? m_EventTransport.ReceiverInterface() : m_EventTransport.CableInterface();
+    std::vector<std::uint8_t> buffer(
+        std::max<std::size_t>(64, hid.GetCaps().InputReportByteLength));
+    while (!stop.stop_requested()) {
+        std::size_t got = 0;
+        if (!hid.ReadReport(buffer.data(), buffer.size(), &got, INFINITE)) {
+            // A failed read loops on a short stop check, as a closed interface ends the reader.
+            if (waitForStop(stop, std::chrono::milliseconds(1)))
+                break;
+            continue;
+        }
+        std::span<HidReportItem> items = hid.GetInputItems();
+        if (items.empty() ||
+            !CHidDevice::UnpackInputReport(buffer.data(), got, items, hid.GetPreparsedData()) ||
+            !items[0].IsDataSet)
+            continue;
+        const HidReportItem& first = items[0];
+        const std::uint16_t code = first.IsButtonData ? (first.Usages.empty() ? 0 : first.Usages[0])
+                                                      : static_cast<std::uint16_t>(first.Value);
+        std::weak_ptr<bool> alive = m_Alive;
+        m_Context.dispatcher.post([this, alive, code] {
+            if (auto a = alive.lock(); a && *a)
+                OnEventCode(code);
+        });
+    }
+    tracef("%s: event reader stopped", m_DeviceName.c_str());
+}
+
+void CTessarinUSBDevice::StartLightThread() {
+    StopLightThread();
+    m_LightThread = std::jthread([this](std::stop_token stop) { lightThreadLoop(stop); });
+}
+
+void CTessarinUSBDevice::StopLightThread() {
+    if (!m_LightThread.joinable())
+        return;
+    m_LightThread.request_stop();
+    m_LightThread.join();
+    m_LightThread = std::jthread();
+}
+
+void CTessarinUSBDevice::lightThreadLoop(std::stop_token stop) {
+    while (!stop.stop_requested()) {
+        if (!HasLightWork()) {
+            waitForStop(stop, std::chrono::hours(24));
+            continue;
+        }
+        if (!m_Transport.IsOpen()) {
+            waitForStop(stop, std::chrono::milliseconds(100));
+            continue;
+        }
+        // A member of synchronised lighting is driven by the common thread.
+        if (!m_Transport.IsSyncMember())
+            LightStep();
+        waitForStop(stop, std::chrono::milliseconds(1));
+    }
+}
+
+void CTessarinUSBDevice::Detach() {
+    StopLightThread();
+    CloseEventInterface(false);
+    CloseEventInterface(true);
+    {
+        std::lock_guard lock(m_Transport.IoLock());
+        m_Transport.SetOpen(false);
+        m_Transport.CableInterface().Close();
+        m_Transport.ReceiverInterface().Close();
+    }
+    notify(DeviceChange::Detached);
+}
+
+void CTessarinUSBDevice::AddObserver(DeviceObserver* observer) {
+    if (std::find(m_Observers.begin(), m_Observers.end(), observer) == m_Observers.end())
+        m_Observers.push_back(observer);
+}
+
+void CTessarinUSBDevice::RemoveObserver(DeviceObserver* observer) {
+    m_Observers.erase(std::remove(m_Observers.begin(), m_Observers.end(), observer),
+                      m_Observers.end());
+}
+
+void CTessarinUSBDevice::notify(DeviceChange change) {
+    std::weak_ptr<bool> alive = m_Alive;
+    m_Context.dispatcher.post([this, alive, change] {
+        if (auto a = alive.lock(); !a || !*a)
+            return;
+        const std::vector<DeviceObserver*> observers = m_Observers;
+        for (DeviceObserver* observer : observers)
+            observer->OnDeviceChange(*this, change);
+    });
+}
+
+}  // namespace qm
