@@ -54,4 +54,16 @@ std::string toString(const Json::Value& v, const std::string& fallback) {
     return v.isString() ? v.asString() : fallback;
 }
 
+Json::Value& ensureObject(Json::Value& v) {
+    if (!v.isObject())
+        v = Json::Value(Json::objectValue);
+    return v;
+}
+
+Json::Value& ensureArray(Json::Value& v) {
+    if (!v.isArray())
+        v = Json::Value(Json::arrayValue);
+    return v;
+}
+
 }  // namespace qm::json

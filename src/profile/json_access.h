@@ -31,4 +31,10 @@ inline std::string stringAt(const Json::Value& obj, const char* key,
     return toString(member(obj, key), fallback);
 }
 
+// For writes: v itself when it is an object (array), otherwise v replaced by an empty object
+// (array). A value of the wrong type reads as missing, so a write replaces it instead of letting
+// jsoncpp throw.
+Json::Value& ensureObject(Json::Value& v);
+Json::Value& ensureArray(Json::Value& v);
+
 }  // namespace qm::json
