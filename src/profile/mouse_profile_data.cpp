@@ -47,6 +47,8 @@ Json::Value& dpiSection(Json::Value& entry) {
 }  // namespace
 
 std::vector<DpiStageRecord> CMouseProfiledata::ReadDpiStages() {
+    // Stages held from the profile read before must not leak into one with fewer stages.
+    m_DpiStages.clear();
     const Json::Value& section = json::member(activeEntry(), "DPIStages");
     if (section.isObject()) {
         const std::int64_t active = json::intAt(section, "StageActive");
@@ -54,12 +56,8 @@ std::vector<DpiStageRecord> CMouseProfiledata::ReadDpiStages() {
         const Json::Value& list = json::member(section, "StageDPIs");
         if (list.isArray()) {
             const auto count = std::min<Json::ArrayIndex>(list.size(), kDpiStageCount);
-            for (Json::ArrayIndex j = 0; j < count; ++j) {
-                if (j < m_DpiStages.size())
-                    m_DpiStages[j] = readStage(list[j]);
-                else
-                    m_DpiStages.push_back(readStage(list[j]));
-            }
+            for (Json::ArrayIndex j = 0; j < count; ++j)
+                m_DpiStages.push_back(readStage(list[j]));
         }
     }
     return m_DpiStages;
