@@ -5,6 +5,9 @@
 #include <memory>
 
 #include "device/model/tessarin_usb_device.h"
+#include "profile/hs6533_profile_data.h"
+#include "profile/keyboard_profile_data.h"
+#include "profile/mouse_profile_data.h"
 
 namespace qm {
 
@@ -22,12 +25,14 @@ public:
 
 class CTessarinKeyboardDevice final : public CTessarinLinkedDevice {
 public:
-    using CTessarinLinkedDevice::CTessarinLinkedDevice;
+    explicit CTessarinKeyboardDevice(DeviceContext& context)
+        : CTessarinLinkedDevice(context, std::make_unique<CKeyboardProfiledata>()) {}
 };
 
 class CTessarinMouseDevice final : public CTessarinLinkedDevice {
 public:
-    using CTessarinLinkedDevice::CTessarinLinkedDevice;
+    explicit CTessarinMouseDevice(DeviceContext& context)
+        : CTessarinLinkedDevice(context, std::make_unique<CMouseProfiledata>()) {}
 };
 
 // Mousepad and headset: on their cable only; the status block is read without a link query.
@@ -40,12 +45,14 @@ public:
 
 class CTessarinMousePadDevice final : public CTessarinCabledDevice {
 public:
-    using CTessarinCabledDevice::CTessarinCabledDevice;
+    explicit CTessarinMousePadDevice(DeviceContext& context)
+        : CTessarinCabledDevice(context, std::make_unique<CBasicProfiledata>()) {}
 };
 
 class CTessarinHS6533Device final : public CTessarinCabledDevice {
 public:
-    using CTessarinCabledDevice::CTessarinCabledDevice;
+    explicit CTessarinHS6533Device(DeviceContext& context)
+        : CTessarinCabledDevice(context, std::make_unique<CHs6533Profiledata>()) {}
 };
 
 // The device class for a kind (1 and 9 keyboard, 2 and 6 mouse, 3 mousepad, 7 headset); null

@@ -42,8 +42,11 @@ const char* changeName(DeviceChange change) {
     return "unknown";
 }
 
-CTessarinUSBDevice::CTessarinUSBDevice(DeviceContext& context)
+CTessarinUSBDevice::CTessarinUSBDevice(DeviceContext& context,
+                                       std::unique_ptr<CBasicProfiledata> profileData)
     : m_Context(context),
+      m_ProfileData(profileData ? std::move(profileData) : std::make_unique<CBasicProfiledata>()),
+      m_ProfileList(*this),
       m_Transport(context.backend, context.clock),
       m_EventTransport(context.backend, context.clock) {}
 
@@ -74,6 +77,40 @@ void CTessarinUSBDevice::InitPage() {
     if (m_PageLayout.empty()) {
         m_KeyCount = 0;
         SetLedCount(0);
+    }
+    m_ProfileData->SetDefaultPath(DefaultSettingsFile());
+    const ProfileOutcome loaded = m_ProfileList.LoadProfileList();
+    if (!loaded.ok())
+        tracef("%s: profile list: %s", m_DeviceName.c_str(), loaded.detail.c_str());
+}
+
+void CTessarinUSBDevice::ProfilePath(const std::string& profileFile) {
+    m_ProfileData->SetProfilePath(profileFile);
+    m_ProfileData->SetLightConfigPath(UserDataFolder() + m_LightConfigName + ".config");
+}
+
+int CTessarinUSBDevice::LoadProfile() {
+    m_ProfileData->LoadActiveEntry(m_ProfileData->GetProfilePath());
+    notify(DeviceChange::ProfileLoaded);
+    return 1;
+}
+
+std::string CTessarinUSBDevice::GetProfileName() const {
+    const int selected = m_ProfileList.GetSelectedIndex();
+    if (selected < 0 || selected >= m_ProfileList.GetProfileCount())
+        return {};
+    return m_ProfileList.Profiles()[static_cast<std::size_t>(selected)].name;
+}
+
+void CTessarinUSBDevice::ActiveProfileChanged(const std::string& profileId,
+                                              const std::string& profileFile,
+                                              ProfileChange change) {
+    tracef("%s: active profile %s", m_DeviceName.c_str(), profileId.c_str());
+    ProfilePath(profileFile);
+    LoadProfile();
+    if (change != ProfileChange::Loaded && m_Transport.IsOpen()) {
+        ApplyProfile();
+        WriteParameters();
     }
 }
 

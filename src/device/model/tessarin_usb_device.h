@@ -20,6 +20,8 @@
 #include "device/model/power_status.h"
 #include "device/transport/usb_transport.h"
 #include "platform/clock.h"
+#include "profile/basic_profile_data.h"
+#include "profile/profile_list.h"
 
 namespace qm {
 
@@ -32,9 +34,10 @@ struct DeviceContext {
     std::string productDataFolder;  // the user's "Quillmark/" folder, ending with '/'
 };
 
-class CTessarinUSBDevice {
+class CTessarinUSBDevice : public ProfileListOwner {
 public:
-    explicit CTessarinUSBDevice(DeviceContext& context);
+    // profileData is the kind's profile data object (the mousepad's is the basic one).
+    CTessarinUSBDevice(DeviceContext& context, std::unique_ptr<CBasicProfiledata> profileData);
     virtual ~CTessarinUSBDevice();
     CTessarinUSBDevice(const CTessarinUSBDevice&) = delete;
     CTessarinUSBDevice& operator=(const CTessarinUSBDevice&) = delete;
@@ -51,13 +54,13 @@ public:
     void BindSlot(const UsbInterfaceRecord& record);
     virtual void SetDeviceTypeIndex(int index) { m_DeviceTypeIndex = index; }
     void SetLightConfigName(std::string name) { m_LightConfigName = std::move(name); }
-    // Called once after the setters.
+    // Called once after the setters: loads the profile list, and with it the active profile.
     virtual void InitPage();
 
     // Folders and files.
     std::string DefaultDataFolder() const { return m_Context.defaultDataFolder; }
     // The user data folder of this device, created on first use; ends with '/'.
-    std::string UserDataFolder() const;
+    std::string UserDataFolder() const override;
     std::string DefaultSettingsFile() const { return DefaultDataFolder() + m_DeviceName + ".Json"; }
 
     // State pushed by the application.
@@ -81,14 +84,29 @@ public:
     virtual void DeferredOperation3() {}
     virtual void ReadPowerStatus() {}
     virtual bool IsDeviceOnline() { return true; }
-    virtual int LoadProfile() { return 0; }
+    // Loads the active profile file into the profile data object. Returns 1.
+    virtual int LoadProfile();
     // Tells observers that the page should show the device's state again.
     virtual void ApplyToPage();
     virtual void ReloadProfile() {}
     virtual int WriteParameters() { return 0; }
     virtual void SetFunctionPage(int type) { m_FunctionPage = type; }
     int GetFunctionPage() const { return m_FunctionPage; }
-    virtual std::string GetProfileName() const { return {}; }
+    // The active profile's display name.
+    virtual std::string GetProfileName() const;
+    // Points the profile data at a profile file and its lighting configuration.
+    virtual void ProfilePath(const std::string& profileFile);
+
+    // The profiles of this device; the selected one is always the active one.
+    ProfileList& Profiles() { return m_ProfileList; }
+    CBasicProfiledata& ProfileData() { return *m_ProfileData; }
+
+    // The profile list's side of the device.
+    int DeviceKind() const override { return m_Kind; }
+    std::string DefaultProfileFile() const override { return DefaultSettingsFile(); }
+    // Loads the newly active profile at once and, when attached, writes it to the peripheral.
+    void ActiveProfileChanged(const std::string& profileId, const std::string& profileFile,
+                              ProfileChange change) override;
     virtual void SetSelectedKey(int index) { m_SelectedKey = index; }
     int GetDeviceTypeIndex() const { return m_DeviceTypeIndex; }
 
@@ -143,6 +161,8 @@ protected:
     void notify(DeviceChange change);
 
     DeviceContext& m_Context;
+    std::unique_ptr<CBasicProfiledata> m_ProfileData;
+    ProfileList m_ProfileList;
     CUsbTransport m_Transport;
     CUsbTransport m_EventTransport;  // only holds the event interfaces
     std::array<std::uint8_t, report::kDeviceInfoSize> m_DeviceInfo{};
