@@ -64,21 +64,27 @@ BusCore::Slot* BusCore::slotLocked(std::string_view name) {
 
 bool BusCore::plug(std::string_view name) {
     const Identity* identity = findIdentity(name);
-    std::lock_guard lock(m_Lock);
-    Slot* slot = slotLocked(name);
-    if (identity == nullptr || slot == nullptr || slot->plug)
-        return false;
-    slot->plug = std::make_shared<Plug>(*identity);
-    tracef("virtual: %s plugged in", identity->name.c_str());
+    {
+        std::lock_guard lock(m_Lock);
+        Slot* slot = slotLocked(name);
+        if (identity == nullptr || slot == nullptr || slot->plug)
+            return false;
+        slot->plug = std::make_shared<Plug>(*identity);
+        tracef("virtual: %s plugged in", identity->name.c_str());
+    }
+    notifyChanged();
     return true;
 }
 
 bool BusCore::unplug(std::string_view name) {
-    std::lock_guard lock(m_Lock);
-    Slot* slot = slotLocked(name);
-    if (slot == nullptr || !slot->plug)
-        return false;
-    unplugLocked(*slot);
+    {
+        std::lock_guard lock(m_Lock);
+        Slot* slot = slotLocked(name);
+        if (slot == nullptr || !slot->plug)
+            return false;
+        unplugLocked(*slot);
+    }
+    notifyChanged();
     return true;
 }
 
@@ -119,9 +125,22 @@ bool BusCore::setPower(std::string_view name, bool on) {
     const Identity* identity = findIdentity(name);
     if (identity == nullptr || !identity->receiver)
         return false;
-    std::lock_guard lock(m_Lock);
-    slotLocked(name)->peripheralOn = on;
+    bool changed = false;
+    {
+        std::lock_guard lock(m_Lock);
+        Slot* slot = slotLocked(name);
+        changed = slot->peripheralOn != on;
+        slot->peripheralOn = on;
+    }
+    if (changed)
+        notifyChanged();
     return true;
+}
+
+bool BusCore::peripheralOn(std::string_view name) {
+    std::lock_guard lock(m_Lock);
+    const Slot* slot = slotLocked(name);
+    return slot != nullptr && slot->peripheralOn;
 }
 
 bool BusCore::arm(std::string_view name, FaultKind kind, int nth) {
@@ -178,6 +197,7 @@ BusCore::Outcome BusCore::command(Plug& plug, std::size_t interfaceIndex,
     const Identity& identity = plug.identity;
     std::optional<FaultKind> fault;
     bool peripheralOn = true;
+    bool switchedOff = false;
     {
         std::lock_guard lock(m_Lock);
         if (!plug.present)
@@ -195,14 +215,20 @@ BusCore::Outcome BusCore::command(Plug& plug, std::size_t interfaceIndex,
         if (fault)
             tracef("virtual: %s: %s on command 0x%02x", identity.name.c_str(), faultName(*fault),
                    request[report::kCommand]);
-        if (fault == FaultKind::Unplug) {
+        if (fault == FaultKind::Unplug)
             unplugLocked(slot);
-            return Outcome::Gone;
-        }
-        if (fault == FaultKind::PowerOff)
+        if (fault == FaultKind::PowerOff) {
+            switchedOff = slot.peripheralOn;
             slot.peripheralOn = false;
+        }
         peripheralOn = slot.peripheralOn;
     }
+    if (fault == FaultKind::Unplug) {
+        notifyChanged();
+        return Outcome::Gone;
+    }
+    if (switchedOff)
+        notifyChanged();
 
     Peripheral& peripheral = *firmware(identity.firmware);
     report::Report answer;
@@ -233,6 +259,17 @@ bool BusCore::lighting(Plug& plug, std::span<const std::uint8_t> report) {
         return false;
     firmware(plug.identity.firmware)->takeLightingReport(report);
     return true;
+}
+
+void BusCore::setChangeListener(std::function<void()> listener) {
+    std::lock_guard lock(m_ListenerLock);
+    m_Listener = std::move(listener);
+}
+
+void BusCore::notifyChanged() {
+    std::lock_guard lock(m_ListenerLock);
+    if (m_Listener)
+        m_Listener();
 }
 
 void BusCore::unplugAll() {

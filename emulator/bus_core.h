@@ -3,6 +3,7 @@
 // Connections hold it by shared_ptr, so one used after the bus is gone fails cleanly.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -50,6 +51,7 @@ public:
     std::shared_ptr<Plug> plugOf(std::string_view name);
     bool present(const Plug& plug);
     bool setPower(std::string_view name, bool on);
+    bool peripheralOn(std::string_view name);
     bool arm(std::string_view name, FaultKind kind, int nth);
     bool emitEvent(std::string_view name, std::uint16_t code);
 
@@ -60,8 +62,13 @@ public:
     Outcome command(Plug& plug, std::size_t interfaceIndex, const report::Report& request);
     // A lighting output report; false when the plug is gone.
     bool lighting(Plug& plug, std::span<const std::uint8_t> report);
-    // The bus is going away: every plug leaves.
+    // The bus is going away: every plug leaves (without telling the change listener).
     void unplugAll();
+
+    // Called after a connection was plugged in or pulled out (also by a fault) and after the
+    // peripheral behind a receiver was switched on or off; on the thread that made the change,
+    // outside the core's lock. The listener must not call setChangeListener.
+    void setChangeListener(std::function<void()> listener);
 
 private:
     struct Slot {
@@ -78,12 +85,16 @@ private:
     void unplugLocked(Slot& slot);
     void deliverLocked(Plug& plug, std::size_t interfaceIndex, std::vector<std::uint8_t> report,
                        Clock::time_point readyAt);
+    void notifyChanged();
 
     Clock& m_Clock;
     const TimingModel m_Timing;
     std::mutex m_Lock;
     std::map<std::string, Slot, std::less<>> m_Slots;
     std::map<std::string, std::unique_ptr<Peripheral>, std::less<>> m_Firmwares;
+    // Held while the listener runs, so that it is not called once setChangeListener returned.
+    std::mutex m_ListenerLock;
+    std::function<void()> m_Listener;
 };
 
 }  // namespace qm::emu

@@ -141,6 +141,10 @@ bool VirtualBus::setPower(std::string_view name, bool on) {
     return m_State->core->setPower(name, on);
 }
 
+bool VirtualBus::isPowered(std::string_view name) const {
+    return m_State->core->peripheralOn(name);
+}
+
 bool VirtualBus::injectFault(std::string_view name, FaultKind kind, int nth) {
     return m_State->core->arm(name, kind, nth);
 }
@@ -210,6 +214,10 @@ int VirtualBus::open(const std::string& path, bool forRead, bool forWrite,
 bool VirtualBus::exists(const std::string& path) {
     Target target;
     return resolve(*m_State->core, path, target);
+}
+
+void VirtualBus::setChangeListener(std::function<void()> listener) {
+    m_State->core->setChangeListener(std::move(listener));
 }
 
 }  // namespace qm::emu

@@ -76,6 +76,9 @@ public:
     bool isPlugged(std::string_view name) const;
     // Switches the peripheral behind a receiver ("keyboard-receiver", "mouse-receiver") on or off.
     bool setPower(std::string_view name, bool on);
+    // Whether the peripheral behind a receiver is on (true for a cable connection, false for an
+    // unknown name).
+    bool isPowered(std::string_view name) const;
     // Arms a fault on the nth command report (1 = the next) that the named connection receives.
     // False for an unknown name, nth < 1, or PowerOff on a connection that is not a receiver.
     bool injectFault(std::string_view name, FaultKind kind, int nth = 1);
@@ -100,6 +103,8 @@ public:
     int open(const std::string& path, bool forRead, bool forWrite,
              std::unique_ptr<hid::HidConnection>& connection, hid::InterfaceInfo& info) override;
     bool exists(const std::string& path) override;
+    // Fires after a plug, an unplug (also by a fault) and a switch of a receiver's peripheral.
+    void setChangeListener(std::function<void()> listener) override;
 
 private:
     struct State;

@@ -162,4 +162,67 @@ TEST_F(Cli, FailuresSayWhatAndExitNonZero) {
     }
 }
 
+TEST_F(Cli, ProfilesLiveThroughEveryOperationAndEveryFileStillParses) {
+    const std::string folder = m_Home + "/Quillmark/keyboard";
+    const std::string exported = m_Home + "/exported.json";
+    auto names = [&] {
+        std::vector<std::string> result;
+        const Outcome r = run("--virtual profile keyboard list --json");
+        Json::Value root;
+        std::istringstream in(r.out);
+        if (Json::parseFromStream(Json::CharReaderBuilder(), in, &root, nullptr))
+            for (const Json::Value& p : root["profiles"]) result.push_back(p["name"].asString());
+        return result;
+    };
+    EXPECT_EQ(names(), (std::vector<std::string>{"profile1"}));
+
+    struct Step {
+        std::string args;
+        std::vector<std::string> after;
+    };
+    const Step steps[] = {
+        {"add", {"profile1", "profile2"}},
+        {"copy", {"profile1", "profile2", "profile1 copy"}},
+        {"rename Main", {"Main", "profile2", "profile1 copy"}},
+        {"export " + exported, {"Main", "profile2", "profile1 copy"}},
+        {"select profile2", {"Main", "profile2", "profile1 copy"}},
+        {"import " + exported, {"Main", "profile2", "profile1 copy", "exported"}},
+        {"delete", {"Main", "profile1 copy", "exported"}},
+        {"reset", {"Main", "profile1 copy", "exported"}},
+    };
+    for (const Step& step : steps) {
+        const Outcome r = run("--virtual profile keyboard " + step.args);
+        EXPECT_EQ(r.status, 0) << step.args << ": " << err();
+        EXPECT_EQ(names(), step.after) << step.args;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            std::ifstream in(entry.path());
+            Json::Value root;
+            EXPECT_TRUE(Json::parseFromStream(Json::CharReaderBuilder(), in, &root, nullptr))
+                << entry.path() << " after " << step.args;
+        }
+    }
+}
+
+TEST_F(Cli, AGarbageProfileIsKeptAsideAndRefusedImportsChangeNothing) {
+    ASSERT_EQ(run("profile keyboard list").status, 0) << err();
+    const std::string folder = m_Home + "/Quillmark/keyboard";
+    std::string profile;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".Json") profile = entry.path();
+    ASSERT_FALSE(profile.empty());
+    std::ofstream(profile, std::ios::trunc) << "garbage";
+
+    const Outcome shown = run("profile keyboard show --json");
+    EXPECT_EQ(shown.status, 0) << err();
+    EXPECT_NE(shown.out.find("KeyList"), std::string::npos);
+    EXPECT_TRUE(fs::exists(profile + ".bad"));
+
+    const std::string bad = m_Home + "/bad.json";
+    std::ofstream(bad) << R"({"profilename": "x"})";
+    const Outcome refused = run("profile keyboard import " + bad);
+    EXPECT_NE(refused.status, 0);
+    EXPECT_FALSE(err().empty());
+    EXPECT_EQ(run("profile keyboard list").out, "* profile1\n");
+}
+
 }  // namespace

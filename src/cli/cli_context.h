@@ -34,5 +34,14 @@ void printError(const std::string& message);
 
 int runList(Context& context);
 int runInfo(Context& context, const std::string& device);
+// profile DEVICE ACTION [ARG]: list, show [NAME], add, copy, rename NEW, delete, select NAME,
+// import FILE, export FILE, reset — on the selected profile.
+int runProfile(Context& context, const std::string& device, const std::string& action,
+               const std::vector<std::string>& args);
+// Runs until seconds have passed (for ever when negative) or requestWatchStop; 1 when the scan
+// failed.
+int runWatch(Context& context, double seconds);
+// Thread-safe: ends the watch in progress, or the next one at its start.
+void requestWatchStop();
 
 }  // namespace qm::cli

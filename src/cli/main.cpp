@@ -3,8 +3,10 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli_context.h"
+#include "platform/termination_signals.h"
 #include "platform/trace.h"
 #include "report_trace_file.h"
 
@@ -34,7 +36,28 @@ int main(int argc, char** argv) {
     info->add_option("DEVICE", device, "keyboard, mouse, mousepad, headset or a slot number")
         ->required();
 
+    CLI::App* watch = app.add_subcommand(
+        "watch", "Print peripherals as they arrive, leave, switch connection and report power");
+    double watchSeconds = -1;
+    watch->add_option("--for", watchSeconds, "Stop after SECONDS (default: at Ctrl-C)")
+        ->check(CLI::NonNegativeNumber);
+
+    CLI::App* profile = app.add_subcommand(
+        "profile", "The profiles of a peripheral: list, show [NAME], add, copy, rename NEW, "
+                   "delete, select NAME, import FILE, export FILE, reset");
+    std::string profileDevice;
+    std::string profileAction;
+    std::vector<std::string> profileArgs;
+    profile->add_option("DEVICE", profileDevice, "keyboard, mouse, mousepad or headset")->required();
+    profile->add_option("ACTION", profileAction, "What to do")->required();
+    profile->add_option("ARG", profileArgs, "The action's argument");
+
     CLI11_PARSE(app, argc, argv);
+
+    // SIGINT and SIGTERM end a watch cleanly; taken over before any thread starts.
+    std::optional<qm::TerminationSignals> stopSignals;
+    if (*watch)
+        stopSignals.emplace([](int) { qm::cli::requestWatchStop(); });
 
     if (verbose)
         qm::setTraceEnabled(true);
@@ -59,5 +82,9 @@ int main(int argc, char** argv) {
         return qm::cli::runList(context);
     if (*info)
         return qm::cli::runInfo(context, device);
+    if (*watch)
+        return qm::cli::runWatch(context, watchSeconds);
+    if (*profile)
+        return qm::cli::runProfile(context, profileDevice, profileAction, profileArgs);
     return 2;
 }
