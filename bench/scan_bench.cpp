@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "device/hid/scan_thread.h"
 #include "device/model/device_manager.h"
 #include "emulator/virtual_bus.h"
+#include "platform/data_paths.h"
 #include "platform/hotplug_monitor.h"
 
 namespace {
@@ -119,7 +121,10 @@ void plugToAttached(const char* how, bool wake) {
     Unannounced quiet(bus);
     hid::HidBackend& backend = wake ? static_cast<hid::HidBackend&>(bus) : quiet;
     LoopDispatcher loop;
-    DeviceContext context{backend, loop, systemClock(), {}, {}};
+    // Profiles of the benchmark's devices go to a scratch folder, never the user's.
+    char scratch[] = "/tmp/quillmark-bench-XXXXXX";
+    const std::string folder = mkdtemp(scratch) != nullptr ? std::string(scratch) + "/" : "/tmp/";
+    DeviceContext context{backend, loop, systemClock(), defaultDataFolder(), folder};
     DeviceManager manager(context, virtualTables());
     Times times;
     manager.AddObserver(&times);
@@ -150,6 +155,8 @@ void plugToAttached(const char* how, bool wake) {
     manager.RemoveObserver(&times);
     std::printf("  %-10s arrived %8.2f ms   attached %8.2f ms\n", how, median(arrived),
                 median(attached));
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
 }
 
 }  // namespace

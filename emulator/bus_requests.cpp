@@ -99,9 +99,8 @@ void BusServerState::handleLine(BusConnection& connection, const net::Line& line
         return;
     }
     if (request.isMember("id") && !request["id"].isUInt()) {
-        answer(connection,
-               bus::errorAnswer(none, bus::error::kMalformed,
-                                "\"id\" must be a whole number from 0 to 4294967295"));
+        answer(connection, bus::errorAnswer(none, bus::error::kMalformed,
+                                            "\"id\" must be a whole number from 0 to 4294967295"));
         return;
     }
     const Json::Value& op = request["op"];
@@ -207,9 +206,9 @@ Json::Value BusServerState::open(BusConnection& connection, const Json::Value& r
     if (!fields.ok())
         return malformed(request, fields);
     if (connection.handles.size() >= bus::kMaxHandles)
-        return bus::errorAnswer(request, bus::error::kTooMany,
-                                "at most " + std::to_string(bus::kMaxHandles) +
-                                    " handles are open per connection");
+        return bus::errorAnswer(
+            request, bus::error::kTooMany,
+            "at most " + std::to_string(bus::kMaxHandles) + " handles are open per connection");
 
     auto handle = std::make_unique<BusHandle>();
     handle->path = path;
@@ -289,8 +288,7 @@ Json::Value BusServerState::write(BusConnection& connection, const Json::Value& 
     }
 
     auto device = connections.find(handle.device);
-    if (device == connections.end() || !device->second->device ||
-        !device->second->device->plugged)
+    if (device == connections.end() || !device->second->device || !device->second->device->plugged)
         return bus::errorAnswer(request, bus::error::kGone, "the device left the bus");
     BusConnection& program = *device->second;
     Json::Value output = bus::event(bus::ev::kOutput);
@@ -428,8 +426,9 @@ Json::Value BusServerState::power(BusConnection&, const Json::Value& request) {
         return bus::errorAnswer(request, bus::error::kNotFound, "no peripheral named " + name);
     if (!bus.setPower(receiver, on))
         return bus::errorAnswer(request, bus::error::kRefused,
-                                name + " is not behind a receiver (power takes keyboard, mouse, "
-                                       "keyboard-receiver or mouse-receiver)");
+                                name +
+                                    " is not behind a receiver (power takes keyboard, mouse, "
+                                    "keyboard-receiver or mouse-receiver)");
     return bus::okAnswer(request);
 }
 
@@ -462,8 +461,9 @@ Json::Value BusServerState::emit(BusConnection&, const Json::Value& request) {
     if (!isPeripheralName(name))
         return bus::errorAnswer(request, bus::error::kNotFound, "no peripheral named " + name);
     if (!bus.emitEvent(name, static_cast<std::uint16_t>(code)))
-        return bus::errorAnswer(request, bus::error::kRefused,
-                                name + " is not plugged in, switched off or has no event interface");
+        return bus::errorAnswer(
+            request, bus::error::kRefused,
+            name + " is not plugged in, switched off or has no event interface");
     return bus::okAnswer(request);
 }
 

@@ -48,7 +48,8 @@ std::deque<ForwardedReport> BusInbox::take() {
 
 // --- The loop --------------------------------------------------------------------------------
 
-BusServerState::BusServerState(BusServer::Options options) : options(std::move(options)), bus(this->options.bus) {}
+BusServerState::BusServerState(BusServer::Options options)
+    : options(std::move(options)), bus(this->options.bus) {}
 
 void BusServerState::serve() {
     bus.setChangeListener([this] {
@@ -61,17 +62,19 @@ void BusServerState::serve() {
         entries.clear();
         polled.clear();
         entries.push_back({wake.fd(), true, false});
-        entries.push_back({listener->fd(), true, false});
+        entries.push_back({listener->fd(), !acceptPaused, false});
         for (auto& [id, connection] : connections) {
             BusConnection& c = *connection;
             // A connection whose output is full is not read: its requests wait in the socket.
             entries.push_back({c.socket->fd(), !c.closing && !full(c), c.socket->queued() > 0});
             polled.push_back(&c);
         }
-        if (!net::pollFds(entries, -1)) {
+        // After a failed accept the listener rests for one round of at most a second.
+        if (!net::pollFds(entries, acceptPaused ? 1000 : -1)) {
             tracef("bus: poll failed (%s); stopping", std::strerror(errno));
             break;
         }
+        acceptPaused = false;
         if (entries[0].readable)
             wake.clear();
         deliverForwarded();
@@ -117,16 +120,17 @@ void BusServerState::acceptWaiting() {
         if (error != 0) {
             // Out of descriptors, most likely: the waiting client is taken when one is freed.
             tracef("bus: cannot accept a connection (%s)", std::strerror(error));
+            acceptPaused = true;
             return;
         }
         auto connection = std::make_unique<BusConnection>();
         connection->id = nextConnection++;
         connection->socket = std::move(socket);
         if (connections.size() >= bus::kMaxConnections) {
-            connection->socket->queue(bus::toLine(bus::errorAnswer(
-                Json::Value(), bus::error::kTooMany,
-                "the bus takes at most " + std::to_string(bus::kMaxConnections) +
-                    " connections at once")));
+            connection->socket->queue(bus::toLine(
+                bus::errorAnswer(Json::Value(), bus::error::kTooMany,
+                                 "the bus takes at most " + std::to_string(bus::kMaxConnections) +
+                                     " connections at once")));
             connection->closing = true;
         }
         tracef("bus: connection %llu opened", static_cast<unsigned long long>(connection->id));
@@ -221,7 +225,8 @@ BusConnection* BusServerState::deviceNamed(std::string_view name) {
 
 // --- BusServer -------------------------------------------------------------------------------
 
-BusServer::BusServer(Options options) : m_State(std::make_unique<BusServerState>(std::move(options))) {}
+BusServer::BusServer(Options options)
+    : m_State(std::make_unique<BusServerState>(std::move(options))) {}
 
 BusServer::~BusServer() = default;
 
@@ -239,6 +244,10 @@ bool BusServer::start(std::string& error) {
             return false;
         case EEXIST:
             error = path + " exists and is not a socket; remove it or choose another --socket";
+            return false;
+        case EPERM:
+            error = "the folder of " + path +
+                    " belongs to another user or others may write to it; choose another --socket";
             return false;
         case ENAMETOOLONG:
             error = path + " is too long for a socket (at most 107 bytes)";

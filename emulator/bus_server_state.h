@@ -88,6 +88,7 @@ struct BusServerState {
     BusInbox inbox{wake};  // before the connections: their readers push into it
     std::map<std::uint64_t, std::unique_ptr<BusConnection>> connections;
     std::uint64_t nextConnection = 1;
+    bool acceptPaused = false;  // the last accept failed (out of descriptors, most likely)
     std::uint32_t nextHandle = 1;
 
     // bus_server.cpp: the loop and the connections.

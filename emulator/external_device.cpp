@@ -98,8 +98,7 @@ bool parseAnnouncement(const Json::Value& request, ExternalDevice& device, std::
             return false;
         }
         std::vector<hid::Collection> collections;
-        if (!hid::parseReportDescriptor(interface.descriptor, collections) ||
-            collections.empty()) {
+        if (!hid::parseReportDescriptor(interface.descriptor, collections) || collections.empty()) {
             why = "the report descriptor of interface " + std::to_string(interface.number) +
                   " does not parse into a top-level collection";
             return false;

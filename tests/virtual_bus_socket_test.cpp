@@ -331,8 +331,9 @@ TEST_F(BusSocket, AbortReleasesABlockedReadAndSticks) {
     std::vector<std::uint8_t> report;
     EXPECT_EQ(readWithin(*connection, report), IoStatus::Aborted);
     std::size_t written = 0;
-    EXPECT_EQ(connection->write(report::encodeRequest(report::kBeginConfig, 0, 0), kWaitMs, written),
-              IoStatus::Aborted);
+    EXPECT_EQ(
+        connection->write(report::encodeRequest(report::kBeginConfig, 0, 0), kWaitMs, written),
+        IoStatus::Aborted);
 }
 
 TEST_F(BusSocket, ABusThatGoesAwayFailsEverythingAndNothingHangs) {
@@ -352,8 +353,9 @@ TEST_F(BusSocket, ABusThatGoesAwayFailsEverythingAndNothingHangs) {
     EXPECT_EQ(outcome(read), IoStatus::Failed);
     EXPECT_TRUE(changes.waitBeyond(seen));
     std::size_t written = 0;
-    EXPECT_EQ(connection->write(report::encodeRequest(report::kBeginConfig, 0, 0), kWaitMs, written),
-              IoStatus::Failed);
+    EXPECT_EQ(
+        connection->write(report::encodeRequest(report::kBeginConfig, 0, 0), kWaitMs, written),
+        IoStatus::Failed);
     EXPECT_FALSE(remote->exists(path));
     std::vector<std::string> paths;
     EXPECT_FALSE(remote->enumerate(paths));
@@ -566,8 +568,8 @@ protected:
     // Runs a program to its end.
     Outcome run(const std::string& program, const std::string& args, const std::string& env = {}) {
         std::string command = "env -u QUILLMARK_VIRTUAL XDG_STATE_HOME=" + m_Dir +
-                              "/state XDG_RUNTIME_DIR=" + m_Dir + " " + env + " " + program +
-                              " " + args + " 2>" + m_Dir + "/err";
+                              "/state XDG_RUNTIME_DIR=" + m_Dir + " " + env + " " + program + " " +
+                              args + " 2>" + m_Dir + "/err";
         Outcome result;
         FILE* pipe = popen(command.c_str(), "r");
         if (pipe == nullptr)
@@ -587,8 +589,8 @@ protected:
 
     // Starts "quillmark-virtual serve" and waits until it answers; -1 when it does not.
     pid_t serve(const std::string& plugged) {
-        std::vector<std::string> args = {QM_VIRTUAL_PATH, "serve", "--socket", m_Path,
-                                         "--timing-us", "0"};
+        std::vector<std::string> args = {QM_VIRTUAL_PATH, "serve",       "--socket",
+                                         m_Path,          "--timing-us", "0"};
         if (!plugged.empty())
             args.insert(args.end(), {"--plugged", plugged});
         std::vector<char*> argv, envp;

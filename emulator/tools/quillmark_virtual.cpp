@@ -66,8 +66,7 @@ int serve(const std::string& socketPath, const std::string& plugged, int timingU
         return fail(error);
     for (const std::string& name : names)
         server.bus().plug(name);
-    std::fprintf(stderr, "quillmark-virtual: serving at %s; Ctrl-C ends it\n",
-                 socketPath.c_str());
+    std::fprintf(stderr, "quillmark-virtual: serving at %s; Ctrl-C ends it\n", socketPath.c_str());
     if (!server.run())
         return fail("could not save the virtual peripherals' memory to " +
                     qm::emu::VirtualBus::defaultStateDir());
@@ -92,8 +91,9 @@ void printStatus(const std::vector<qm::bus::BusEntry>& entries) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"The virtual Quillmark bus: serve it, or plug, unplug, switch and fault its "
-                 "peripherals while it runs."};
+    CLI::App app{
+        "The virtual Quillmark bus: serve it, or plug, unplug, switch and fault its "
+        "peripherals while it runs."};
     app.require_subcommand(1);
     app.fallthrough();
 
@@ -126,7 +126,8 @@ int main(int argc, char** argv) {
     powerCommand->add_option("STATE", state, "on or off")
         ->required()
         ->check(CLI::IsMember({"on", "off"}));
-    powerCommand->add_option("NAME", name, "keyboard-receiver or mouse-receiver (or keyboard, mouse)")
+    powerCommand
+        ->add_option("NAME", name, "keyboard-receiver or mouse-receiver (or keyboard, mouse)")
         ->required();
 
     CLI::App* faultCommand =

@@ -19,7 +19,7 @@ namespace qm::cli {
 inline constexpr std::string_view kSocketPrefix = "socket:";
 
 struct BackendChoice {
-    std::unique_ptr<emu::VirtualBus> bus;      // set when the in-process peripherals are in use
+    std::unique_ptr<emu::VirtualBus> bus;     // set when the in-process peripherals are in use
     std::unique_ptr<hid::HidBackend> remote;  // set when a bus in another process is in use
     hid::HidBackend* backend = nullptr;
     const DeviceTables* tables = nullptr;

@@ -43,12 +43,14 @@ int main(int argc, char** argv) {
         ->check(CLI::NonNegativeNumber);
 
     CLI::App* profile = app.add_subcommand(
-        "profile", "The profiles of a peripheral: list, show [NAME], add, copy, rename NEW, "
-                   "delete, select NAME, import FILE, export FILE, reset");
+        "profile",
+        "The profiles of a peripheral: list, show [NAME], add, copy, rename NEW, "
+        "delete, select NAME, import FILE, export FILE, reset");
     std::string profileDevice;
     std::string profileAction;
     std::vector<std::string> profileArgs;
-    profile->add_option("DEVICE", profileDevice, "keyboard, mouse, mousepad or headset")->required();
+    profile->add_option("DEVICE", profileDevice, "keyboard, mouse, mousepad or headset")
+        ->required();
     profile->add_option("ACTION", profileAction, "What to do")->required();
     profile->add_option("ARG", profileArgs, "The action's argument");
 

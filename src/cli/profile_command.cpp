@@ -30,10 +30,13 @@ std::unique_ptr<CTessarinUSBDevice> makeDevice(const DeviceTables& tables, std::
                                                DeviceContext& context) {
     for (std::size_t row = 0; row < tables.Options.size(); ++row) {
         const DeviceOptionRow& option = tables.Options[row];
-        if (option.Kind != kind) continue;
+        if (option.Kind != kind)
+            continue;
         const DeviceSlots slots(tables.Interfaces);
-        const int slot = slots.FindSupportedRow(option.VendorId, option.ProductId, kind, ROLE_COMMAND);
-        if (slot < 0) return nullptr;
+        const int slot =
+            slots.FindSupportedRow(option.VendorId, option.ProductId, kind, ROLE_COMMAND);
+        if (slot < 0)
+            return nullptr;
         const DevicePageRow& page = tables.Pages[row];
         auto device = createDevice(kind, context);
         device->SetPageLayout(page.PageLayout);
@@ -57,7 +60,8 @@ std::unique_ptr<CTessarinUSBDevice> makeDevice(const DeviceTables& tables, std::
 bool attachIfPresent(Context& context, CTessarinUSBDevice& device, const std::string& name) {
     DeviceSlots slots(context.choice.tables->Interfaces);
     std::vector<ScanProblem> problems;
-    if (!scanSlots(context, slots, problems)) return false;
+    if (!scanSlots(context, slots, problems))
+        return false;
     for (std::size_t i = 0; i < slots.size(); ++i) {
         const UsbInterfaceRecord& slot = slots[i];
         if (!slot.Connected || slot.Role != ROLE_COMMAND || name != peripheralName(slot.Kind))
@@ -66,7 +70,8 @@ bool attachIfPresent(Context& context, CTessarinUSBDevice& device, const std::st
         CUsbTransport& transport = device.Transport();
         std::lock_guard lock(transport.IoLock());
         CHidDevice& hid = receiver ? transport.ReceiverInterface() : transport.CableInterface();
-        if (!hid.Open(slot.Path, true, true, true, false)) continue;
+        if (!hid.Open(slot.Path, true, true, true, false))
+            continue;
         transport.SetOpen(true);
         transport.SetConnectionMode(receiver ? kModeReceiver : kModeCable);
         return true;
@@ -77,14 +82,19 @@ bool attachIfPresent(Context& context, CTessarinUSBDevice& device, const std::st
 int report(const ProfileOutcome& outcome, const char* doneText) {
     switch (outcome.result) {
         case ProfileResult::Done:
-            if (doneText != nullptr) std::printf("%s\n", doneText);
+            if (doneText != nullptr)
+                std::printf("%s\n", doneText);
             return 0;
         case ProfileResult::Unchanged:
             std::printf("nothing changed%s%s\n", outcome.detail.empty() ? "" : ": ",
                         outcome.detail.c_str());
             return 0;
-        case ProfileResult::NameTaken: printError("another profile already has that name"); return 1;
-        case ProfileResult::BlankName: printError("a profile name cannot be blank"); return 1;
+        case ProfileResult::NameTaken:
+            printError("another profile already has that name");
+            return 1;
+        case ProfileResult::BlankName:
+            printError("a profile name cannot be blank");
+            return 1;
         case ProfileResult::Refused:
         case ProfileResult::WriteFailed:
             printError(outcome.detail.empty() ? "the profile operation failed" : outcome.detail);
@@ -119,7 +129,8 @@ int listProfiles(Context& context, const ProfileList& list) {
 // The index of the profile named name, or -1.
 int findProfile(const ProfileList& list, const std::string& name) {
     for (int i = 0; i < list.GetProfileCount(); ++i)
-        if (list.Profiles()[static_cast<std::size_t>(i)].name == name) return i;
+        if (list.Profiles()[static_cast<std::size_t>(i)].name == name)
+            return i;
     return -1;
 }
 
@@ -144,7 +155,8 @@ int showProfile(Context& context, const ProfileList& list, int index) {
             : Json::Value::nullSingleton();
     if (device.isObject()) {
         std::printf("sections: ");
-        for (const std::string& key : device.getMemberNames()) std::printf(" %s", key.c_str());
+        for (const std::string& key : device.getMemberNames())
+            std::printf(" %s", key.c_str());
         std::printf("\n");
     }
     return 0;
@@ -156,13 +168,14 @@ int runProfile(Context& context, const std::string& deviceName, const std::strin
                const std::vector<std::string>& args) {
     std::uint16_t kind = 0;
     for (const DeviceName& d : kDevices)
-        if (deviceName == d.cli) kind = d.kind;
+        if (deviceName == d.cli)
+            kind = d.kind;
     if (kind == 0) {
         printError("unknown device '" + deviceName + "' (keyboard, mouse, mousepad, headset)");
         return 2;
     }
     static const std::map<std::string, std::size_t> kArgs = {
-        {"list", 0},   {"show", 1},   {"add", 0},    {"copy", 0},  {"rename", 1},
+        {"list", 0},   {"show", 1},   {"add", 0},    {"copy", 0},   {"rename", 1},
         {"delete", 0}, {"select", 1}, {"import", 1}, {"export", 1}, {"reset", 0},
     };
     const auto known = kArgs.find(action);
@@ -173,8 +186,8 @@ int runProfile(Context& context, const std::string& deviceName, const std::strin
     }
     const bool optional = action == "show";
     if (args.size() > known->second || (!optional && args.size() < known->second)) {
-        printError("profile " + action + (known->second == 0 ? " takes no argument"
-                                                             : " takes one argument"));
+        printError("profile " + action +
+                   (known->second == 0 ? " takes no argument" : " takes one argument"));
         return 2;
     }
 
@@ -193,7 +206,8 @@ int runProfile(Context& context, const std::string& deviceName, const std::strin
     }
     const std::string arg = args.empty() ? std::string() : args[0];
 
-    if (action == "list") return listProfiles(context, list);
+    if (action == "list")
+        return listProfiles(context, list);
     if (action == "show") {
         const int index = arg.empty() ? list.GetSelectedIndex() : findProfile(list, arg);
         if (index < 0) {
@@ -202,13 +216,20 @@ int runProfile(Context& context, const std::string& deviceName, const std::strin
         }
         return showProfile(context, list, index);
     }
-    if (action == "add") return report(list.AddProfile(), "added");
-    if (action == "copy") return report(list.CopyProfile(), "copied");
-    if (action == "rename") return report(list.RenameProfile(arg), "renamed");
-    if (action == "delete") return report(list.DeleteProfile(), "deleted");
-    if (action == "import") return report(list.ImportProfile(arg), "imported");
-    if (action == "export") return report(list.ExportProfile(arg), "exported");
-    if (action == "reset") return report(list.ResetProfile(), "reset to factory settings");
+    if (action == "add")
+        return report(list.AddProfile(), "added");
+    if (action == "copy")
+        return report(list.CopyProfile(), "copied");
+    if (action == "rename")
+        return report(list.RenameProfile(arg), "renamed");
+    if (action == "delete")
+        return report(list.DeleteProfile(), "deleted");
+    if (action == "import")
+        return report(list.ImportProfile(arg), "imported");
+    if (action == "export")
+        return report(list.ExportProfile(arg), "exported");
+    if (action == "reset")
+        return report(list.ResetProfile(), "reset to factory settings");
     // select
     const int index = findProfile(list, arg);
     if (index < 0) {

@@ -142,8 +142,7 @@ LineSocket::~LineSocket() {
     ::close(m_Fd);
 }
 
-NetStatus LineSocket::send(std::string_view line, const Deadline& deadline,
-                           const WakeEvent* wake) {
+NetStatus LineSocket::send(std::string_view line, const Deadline& deadline, const WakeEvent* wake) {
     std::string whole;
     whole.reserve(line.size() + 1);
     whole.append(line);
@@ -291,10 +290,19 @@ int ListeningSocket::listen(const std::string& path, std::unique_ptr<ListeningSo
     sockaddr_un address;
     if (!fillAddress(path, address))
         return ENAMETOOLONG;
-    if (const std::size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0) {
-        if (!makeDirs(path.substr(0, slash), 0700))
-            return errno != 0 ? errno : EACCES;
-    }
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    if (slash != std::string::npos && slash > 0 && !makeDirs(path.substr(0, slash), 0700))
+        return errno != 0 ? errno : EACCES;
+    // In a folder that someone else controls, they could swap the socket under the clients.
+    struct stat where {};
+    if (::stat(folder.c_str(), &where) != 0)
+        return errno;
+    const bool trustedOwner = where.st_uid == ::geteuid() || where.st_uid == 0;
+    const bool openToOthers =
+        (where.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (where.st_mode & S_ISVTX) == 0;
+    if (!trustedOwner || openToOthers)
+        return EPERM;
 
     // The lock says "served" without a race between two servers starting at once.
     const std::string lockPath = path + ".lock";
@@ -371,8 +379,8 @@ bool pollFds(std::vector<PollEntry>& entries, int timeoutMs) {
     fds.reserve(entries.size());
     for (PollEntry& entry : entries) {
         entry.readable = entry.writable = false;
-        const short events = static_cast<short>((entry.read ? POLLIN : 0) |
-                                                (entry.write ? POLLOUT : 0));
+        const short events =
+            static_cast<short>((entry.read ? POLLIN : 0) | (entry.write ? POLLOUT : 0));
         fds.push_back({entry.fd, events, 0});
     }
     const int ready = ::poll(fds.data(), fds.size(), timeoutMs);

@@ -111,7 +111,8 @@ public:
     // Creates the folder of path (mode 0700) when missing and listens on path (mode 0600). A
     // socket file nobody serves on any more is replaced. Returns 0 or an errno value:
     // EADDRINUSE when another server holds or answers at the path, EEXIST when the path is a
-    // file that is not a socket, ENAMETOOLONG when it is too long for a socket.
+    // file that is not a socket, ENAMETOOLONG when it is too long for a socket, EPERM when the
+    // folder belongs to another user or others may write to it (without the sticky bit).
     static int listen(const std::string& path, std::unique_ptr<ListeningSocket>& socket);
     // Closes, and removes the socket file when it is still the one made here.
     ~ListeningSocket();

@@ -25,8 +25,8 @@ int Client::connect(const std::string& path, std::string_view role, std::string&
         why = path + ": " + why;
         return EPROTO;
     }
-    if (!answer["ok"].asBool()) {
-        why = "the bus at " + path + " refused: " + answer["message"].asString();
+    if (!succeeded(answer)) {
+        why = "the bus at " + path + " refused: " + textOf(answer, "message");
         m_Socket.reset();
         return EPROTO;
     }
@@ -82,8 +82,8 @@ bool Client::request(Json::Value request, Json::Value& answer, std::string& why,
             return true;
         }
         // An answer that names no request of ours: the bus could not read the request.
-        if (!message["id"].isUInt() && !message["ok"].asBool())
-            return fail("the bus could not read a request: " + message["message"].asString());
+        if (!message["id"].isUInt() && !succeeded(message))
+            return fail("the bus could not read a request: " + textOf(message, "message"));
     }
 }
 
@@ -96,10 +96,9 @@ int ControlClient::connect(const std::string& path, std::string& why) {
 bool ControlClient::call(Json::Value request, Json::Value& answer, std::string& why) {
     if (!m_Client.request(std::move(request), answer, why))
         return false;
-    if (answer["ok"].asBool())
+    if (succeeded(answer))
         return true;
-    why = answer["message"].isString() ? answer["message"].asString()
-                                       : answer["error"].asString();
+    why = answer["message"].isString() ? textOf(answer, "message") : textOf(answer, "error");
     return false;
 }
 

@@ -233,4 +233,14 @@ Json::Value event(const char* name) {
     return message;
 }
 
+bool succeeded(const Json::Value& answer) {
+    const Json::Value& ok = answer["ok"];
+    return ok.isBool() && ok.asBool();
+}
+
+std::string textOf(const Json::Value& message, const char* key) {
+    const Json::Value& value = message[key];
+    return value.isString() ? value.asString() : std::string();
+}
+
 }  // namespace qm::bus

@@ -77,8 +77,8 @@ inline constexpr const char* kUnplugged = "unplugged";
 
 // Error codes of failed answers ("error").
 namespace error {
-inline constexpr const char* kMalformed = "malformed";    // not an object, a field wrong
-inline constexpr const char* kTooLong = "too-long";       // the line passed kMaxLine
+inline constexpr const char* kMalformed = "malformed";     // not an object, a field wrong
+inline constexpr const char* kTooLong = "too-long";        // the line passed kMaxLine
 inline constexpr const char* kHelloFirst = "hello-first";  // a request before hello
 inline constexpr const char* kVersion = "unsupported-version";
 inline constexpr const char* kUnknownOp = "unknown-op";
@@ -144,5 +144,10 @@ Json::Value okAnswer(const Json::Value& request);
 Json::Value errorAnswer(const Json::Value& request, const char* code, std::string message);
 // {"event": name}
 Json::Value event(const char* name);
+
+// Reading what the other end sent, which may hold anything: whether "ok" is true, and a string
+// field ("" when it is absent or no string).
+bool succeeded(const Json::Value& answer);
+std::string textOf(const Json::Value& message, const char* key);
 
 }  // namespace qm::bus

@@ -102,22 +102,20 @@ public:
         m_Waiting.erase(id);
         if (status != IoStatus::Ok)
             return status;
-        if (answer["ok"].asBool()) {
+        if (bus::succeeded(answer)) {
             written = report.size();
             return IoStatus::Ok;
         }
-        const std::string code = answer["error"].asString();
+        const std::string code = bus::textOf(answer, "error");
         tracef("socket: write of %zu bytes refused (%s: %s)", report.size(), code.c_str(),
-               answer["message"].asString().c_str());
+               bus::textOf(answer, "message").c_str());
         return code == bus::error::kBusy ? IoStatus::Timeout : IoStatus::Failed;
     }
 
     void abort() override {
         m_Aborted.store(true);
         m_Abort.set();
-        {
-            std::lock_guard lock(m_Lock);
-        }
+        { std::lock_guard lock(m_Lock); }
         m_Changed.notify_all();
     }
 
@@ -243,7 +241,7 @@ private:
             Json::Value answer;
             if (client.connect(m_Path, bus::kRoleHost, why) == 0 &&
                 client.request(bus::makeRequest(bus::op::kWatch), answer, why) &&
-                answer["ok"].asBool()) {
+                bus::succeeded(answer)) {
                 // Whatever is on the bus may be news to a scan that could not see it before.
                 m_Listener();
                 if (!follow(client.release()))
@@ -289,7 +287,7 @@ public:
     bool enumerate(std::vector<std::string>& paths) override {
         paths.clear();
         Json::Value answer;
-        if (!ask(bus::makeRequest(bus::op::kEnumerate), answer) || !answer["ok"].asBool())
+        if (!ask(bus::makeRequest(bus::op::kEnumerate), answer) || !bus::succeeded(answer))
             return false;
         const Json::Value& list = answer["paths"];
         if (!list.isArray() || list.size() > bus::kMaxPaths)
@@ -325,11 +323,11 @@ public:
             trace("socket: open " + path + ": " + why);
             return EIO;
         }
-        if (!answer["ok"].asBool()) {
-            const std::string code = answer["error"].asString();
+        if (!bus::succeeded(answer)) {
+            const std::string code = bus::textOf(answer, "error");
             if (code == bus::error::kNotFound || code == bus::error::kGone)
                 return ENOENT;
-            trace("socket: open " + path + " refused: " + answer["message"].asString());
+            trace("socket: open " + path + " refused: " + bus::textOf(answer, "message"));
             return code == bus::error::kTooMany ? EMFILE : EIO;
         }
         bus::Fields fields(answer);
@@ -344,8 +342,8 @@ public:
             trace("socket: open " + path + ": bad answer (" + fields.error() + ")");
             return EIO;
         }
-        auto opening = std::make_unique<SocketConnection>(client.release(), handle, forRead,
-                                                          forWrite);
+        auto opening =
+            std::make_unique<SocketConnection>(client.release(), handle, forRead, forWrite);
         if (!opening->valid())
             return EMFILE;
         info = std::move(opened);
@@ -359,7 +357,7 @@ public:
         Json::Value request = bus::makeRequest(bus::op::kExists);
         request["path"] = path;
         Json::Value answer;
-        return ask(std::move(request), answer) && answer["ok"].asBool() &&
+        return ask(std::move(request), answer) && bus::succeeded(answer) &&
                answer["exists"].isBool() && answer["exists"].asBool();
     }
 

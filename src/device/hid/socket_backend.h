@@ -1,7 +1,8 @@
 // The HID backend of a virtual bus that runs in another process (quillmark-virtual serve),
-// reached through its socket. Paths are the bus's ("virtual:keyboard#vid_320f&pid_5055&mi_01&col04").
-// A bus that goes away makes listing fail, exists false, and reads and writes return Failed;
-// nothing waits on it longer than the caller's time-out (requests without one: 5 s).
+// reached through its socket. Paths are the bus's
+// ("virtual:keyboard#vid_320f&pid_5055&mi_01&col04"). A bus that goes away makes listing fail,
+// exists false, and reads and writes return Failed; nothing waits on it longer than the caller's
+// time-out (requests without one: 5 s).
 #pragma once
 
 #include <memory>

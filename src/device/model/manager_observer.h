@@ -1,5 +1,6 @@
 // How the device manager tells the rest of the program (the desktop window, quillmark-cli watch)
-// what happened. Every notification arrives on the UI thread.
+// what happened. Every notification arrives on the UI thread, from inside the manager's own
+// handling: an observer may read the manager's state but should not change it from there.
 #pragma once
 
 #include "device/model/power_status.h"

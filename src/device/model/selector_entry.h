@@ -2,6 +2,7 @@
 // that each entry runs.
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include "device/hid/usb_interface_record.h"
@@ -15,6 +16,19 @@ inline constexpr int kTimerAttach = 1001;       // read the device back after it
 inline constexpr int kTimerPowerStatus = 1005;  // battery and charging state
 inline constexpr int kTimerPresence = 1007;     // is the peripheral behind the receiver on?
 inline constexpr int kTimerLinkProbe = 1100;    // link queries after a switch to the receiver
+
+// Their periods.
+inline constexpr std::chrono::milliseconds kAttachDelay{500};
+inline constexpr std::chrono::milliseconds kAttachRetry{3000};
+inline constexpr std::chrono::milliseconds kFirstFrame{5};
+inline constexpr std::chrono::milliseconds kCableFrame{10};
+inline constexpr std::chrono::milliseconds kReceiverFrame{100};
+inline constexpr std::chrono::milliseconds kFirstPowerRead{50};
+inline constexpr std::chrono::milliseconds kPowerReadPeriod{5000};
+inline constexpr std::chrono::milliseconds kFirstPresenceCheck{2000};
+inline constexpr std::chrono::milliseconds kPresencePeriod{3000};
+inline constexpr std::chrono::milliseconds kLinkProbeGap{50};
+inline constexpr int kLinkProbes = 26;
 
 struct SelectorEntry {
     std::unique_ptr<CTessarinUSBDevice> device;  // the entry owns its device object
