@@ -215,7 +215,9 @@ Json::Value BusServerState::open(BusConnection& connection, const Json::Value& r
     handle->canRead = forRead;
     handle->canWrite = forWrite;
     hid::InterfaceInfo info;
-    if (bus.open(path, forRead, forWrite, handle->builtin, info) != 0) {
+    // Always read, even for a host that only writes: the end of the reads is how the bus learns
+    // that the peripheral left, so that every handle on it is closed alike.
+    if (bus.open(path, true, forWrite, handle->builtin, info) != 0) {
         BusConnection* owner = nullptr;
         for (auto& [id, each] : connections) {
             int collection = 0;
@@ -237,7 +239,7 @@ Json::Value BusServerState::open(BusConnection& connection, const Json::Value& r
     handle->id = nextHandle++;
     if (nextHandle == 0)
         nextHandle = 1;
-    if (handle->builtin && forRead) {
+    if (handle->builtin) {
         handle->reader = std::thread(forwardInput, std::ref(*handle->builtin), std::ref(inbox),
                                      connection.id, handle->id);
     }

@@ -172,6 +172,8 @@ void BusServerState::deliverForwarded() {
             c.handles.erase(handle);
             continue;
         }
+        if (!handle->second->canRead)
+            continue;
         Json::Value event = bus::event(bus::ev::kInput);
         event["handle"] = item.handle;
         event["data"] = bus::toHex(item.report);

@@ -210,15 +210,15 @@ TEST_F(BusSocket, ListsOpensAndExchangesACommandReportAsTheInProcessBus) {
     EXPECT_EQ(listed, expected);
 
     const std::string path = emu::VirtualBus::commandPath("keyboard");
-    std::unique_ptr<hid::HidConnection> mine, theirs;
-    hid::InterfaceInfo ours, viaSocket;
-    ASSERT_EQ(local->open(path, true, true, mine, ours), 0);
-    ASSERT_EQ(remote->open(path, true, true, theirs, viaSocket), 0);
-    EXPECT_EQ(viaSocket.vendorId, ours.vendorId);
-    EXPECT_EQ(viaSocket.productId, ours.productId);
-    EXPECT_EQ(viaSocket.versionNumber, ours.versionNumber);
-    EXPECT_EQ(viaSocket.reportDescriptor, ours.reportDescriptor);
-    EXPECT_EQ(viaSocket.collection, ours.collection);
+    std::unique_ptr<hid::HidConnection> localConnection, remoteConnection;
+    hid::InterfaceInfo want, got;
+    ASSERT_EQ(local->open(path, true, true, localConnection, want), 0);
+    ASSERT_EQ(remote->open(path, true, true, remoteConnection, got), 0);
+    EXPECT_EQ(got.vendorId, want.vendorId);
+    EXPECT_EQ(got.productId, want.productId);
+    EXPECT_EQ(got.versionNumber, want.versionNumber);
+    EXPECT_EQ(got.reportDescriptor, want.reportDescriptor);
+    EXPECT_EQ(got.collection, want.collection);
 
     testing::CommandLink link(*remote, "keyboard");
     ASSERT_EQ(link.openResult(), 0);

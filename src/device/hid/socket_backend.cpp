@@ -21,6 +21,8 @@ namespace {
 
 // How often a watcher tries to reach a bus that is not there.
 constexpr int kReconnectMs = 250;
+// Lines a reading thread takes from the socket before handing them out.
+constexpr std::size_t kBatch = 256;
 
 // One open handle on the bus, over a socket of its own. Input reports come as events; a write is
 // a request whose answer says whether the bus took the report. Whichever of a reading and a
@@ -153,7 +155,10 @@ private:
             net::NetStatus status = m_Socket->receiveLine(line, deadline, &m_Abort);
             while (status == net::NetStatus::Ok) {
                 lines.push_back(std::move(line));
-                // Take whatever else is already here without waiting.
+                // Take what else is already here without waiting (a bounded batch, so that a
+                // flood of reports cannot pile up here).
+                if (lines.size() == kBatch)
+                    break;
                 status = m_Socket->receiveLine(line, std::chrono::steady_clock::now(), nullptr);
             }
             lock.lock();
