@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
         app.add_flag("--virtual{__default__}", virtualList,
                      "Use the virtual peripherals: --virtual=LIST, a comma list of keyboard, "
                      "keyboard-receiver, mouse, mouse-receiver, mousepad, headset "
-                     "(alone: keyboard,mouse,mousepad,headset)");
+                     "(alone: keyboard,mouse,mousepad,headset), or --virtual=socket:PATH for "
+                     "the bus of a running 'quillmark-virtual serve'");
     app.add_flag("--json", json, "Machine-readable output");
     app.add_flag("-v,--verbose", verbose, "Write debug traces to stderr");
     app.add_option("--trace-reports", traceReports,
