@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "device/hid/bus_protocol.h"
 #include "emulator/peripheral.h"
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
@@ -13,40 +14,13 @@
 namespace qm::emu {
 namespace {
 
-constexpr char kHexDigits[] = "0123456789abcdef";
+// Memory areas are stored as hex text, the same form the bus uses for reports.
+constexpr std::size_t kMaxAreaBytes = 1 << 20;
 
-std::string toHex(const std::vector<std::uint8_t>& bytes) {
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (std::uint8_t b : bytes) {
-        text += kHexDigits[b >> 4];
-        text += kHexDigits[b & 0x0F];
-    }
-    return text;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+std::string toHex(const std::vector<std::uint8_t>& bytes) { return bus::toHex(bytes); }
 
 bool fromHex(const std::string& text, std::vector<std::uint8_t>& bytes) {
-    if (text.size() % 2 != 0)
-        return false;
-    bytes.resize(text.size() / 2);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const int high = hexValue(text[2 * i]);
-        const int low = hexValue(text[2 * i + 1]);
-        if (high < 0 || low < 0)
-            return false;
-        bytes[i] = static_cast<std::uint8_t>(high << 4 | low);
-    }
-    return true;
+    return bus::fromHex(text, kMaxAreaBytes, bytes);
 }
 
 bool fromArray(const Json::Value& array, std::vector<std::uint8_t>& bytes) {
