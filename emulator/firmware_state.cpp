@@ -10,6 +10,7 @@
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "platform/trace.h"
+#include "profile/json_file.h"
 
 namespace qm::emu {
 namespace {
@@ -17,7 +18,9 @@ namespace {
 // Memory areas are stored as hex text, the same form the bus uses for reports.
 constexpr std::size_t kMaxAreaBytes = 1 << 20;
 
-std::string toHex(const std::vector<std::uint8_t>& bytes) { return bus::toHex(bytes); }
+std::string toHex(const std::vector<std::uint8_t>& bytes) {
+    return bus::toHex(bytes);
+}
 
 bool fromHex(const std::string& text, std::vector<std::uint8_t>& bytes) {
     return bus::fromHex(text, kMaxAreaBytes, bytes);
@@ -34,10 +37,7 @@ bool fromArray(const Json::Value& array, std::vector<std::uint8_t>& bytes) {
 }
 
 bool parseJson(const std::string& text, Json::Value& root) {
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    return reader->parse(text.data(), text.data() + text.size(), &root, &errors);
+    return parseJsonText(text, root);
 }
 
 // A file of another firmware is not this one's state; a file without the name is accepted.

@@ -5,6 +5,12 @@
 namespace qm::emu {
 
 std::optional<report::Report> receiverAnswer(const report::Report& request, bool peripheralOn) {
+    // A request the receiver cannot trust is refused like any other with a bad checksum.
+    if (!report::checksumValid(request)) {
+        report::Report answer = answerFor(request, report::kStatusError);
+        seal(answer);
+        return answer;
+    }
     if (request[report::kCommand] == report::kIsPeripheralOnline) {
         report::Report answer = answerFor(request, kStatusOk);
         answer[report::kData] = peripheralOn ? 0xFF : 0x00;

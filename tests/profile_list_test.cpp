@@ -216,6 +216,19 @@ INSTANTIATE_TEST_SUITE_P(
                               true}),
     [](const auto& info) { return std::string(info.param.label); });
 
+TEST_F(ProfileListTest, AListThatCannotBeReadIsUsedInMemoryButNeverReplaced) {
+    fs::create_directories(user);
+    writeProfile("2023_05_06_00_00_00_000", "first");
+    // A folder in the list's place cannot be read, as a file without permission cannot.
+    fs::create_directories(listFile());
+
+    profiles.LoadProfileList();
+
+    EXPECT_EQ(names(), (std::vector<std::string>{"first"}));
+    EXPECT_TRUE(fs::is_directory(listFile()));
+    EXPECT_FALSE(fs::exists(user / "ProfileList.ini.bad"));
+}
+
 struct SelectCase {
     const char* stored;
     int expected;

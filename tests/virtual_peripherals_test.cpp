@@ -153,6 +153,18 @@ TEST(VirtualPeripherals, BadChecksumIsRefusedAndWritesNothing) {
     EXPECT_EQ((*answer)[report::kStatus], kFF);
     EXPECT_EQ(bus->firmware("keyboard")->area(Area::Params), before);
     EXPECT_EQ(bus->firmware("keyboard")->counters().badChecksums, 1u);
+
+    // The receiver checks before it answers for the peripheral behind it, on or off.
+    auto rx = virtualBus({"keyboard-receiver"});
+    CommandLink receiver(*rx, "keyboard-receiver");
+    for (bool on : {true, false}) {
+        rx->setPower("keyboard-receiver", on);
+        report::Report online = report::encodeRequest(report::kIsPeripheralOnline, 0, 0);
+        online[report::kChecksumHigh] ^= 0x01;
+        auto refused = receiver.exchange(online);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ((*refused)[report::kStatus], kFF) << on;
+    }
 }
 
 TEST(VirtualPeripherals, InfoBlockThroughTheReceiverInTwoChunksEqualsTheCableRead) {

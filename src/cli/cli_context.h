@@ -16,6 +16,7 @@ namespace qm::cli {
 struct Context {
     BackendChoice choice;
     bool json = false;
+    std::string controlPath;  // the running app's control socket; empty: the default
 };
 
 // Runs one scan pass over the interfaces present into slots. Prints a line on stderr for every
@@ -43,5 +44,11 @@ int runProfile(Context& context, const std::string& device, const std::string& a
 int runWatch(Context& context, double seconds);
 // Thread-safe: ends the watch in progress, or the next one at its start.
 void requestWatchStop();
+
+// The running app, through its control socket: 1 when no app runs or it refused.
+int runHostLighting(Context& context, const std::string& state);
+int runGameEvent(Context& context, const std::string& which, std::uint32_t wparam,
+                 std::uint32_t mode);
+int runDevices(Context& context);
 
 }  // namespace qm::cli

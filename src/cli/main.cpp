@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli_context.h"
+#include "platform/control_protocol.h"
 #include "platform/termination_signals.h"
 #include "platform/trace.h"
 #include "report_trace_file.h"
@@ -30,6 +31,10 @@ int main(int argc, char** argv) {
     app.add_flag("-v,--verbose", verbose, "Write debug traces to stderr");
     app.add_option("--trace-reports", traceReports,
                    "Write every report exchanged with a peripheral to FILE");
+    std::string controlPath;
+    app.add_option("--control", controlPath,
+                   "The running app's control socket (default: $QUILLMARK_CONTROL, else "
+                   "$XDG_RUNTIME_DIR/quillmark/control)");
 
     CLI::App* list = app.add_subcommand("list", "The supported interfaces present and their slots");
     CLI::App* info = app.add_subcommand("info", "Read a peripheral's information block");
@@ -55,6 +60,28 @@ int main(int argc, char** argv) {
     profile->add_option("ACTION", profileAction, "What to do")->required();
     profile->add_option("ARG", profileArgs, "The action's argument");
 
+    CLI::App* hostLighting =
+        app.add_subcommand("host-lighting", "Switch the running app's host lighting control");
+    std::string hostLightingState;
+    hostLighting->add_option("STATE", hostLightingState, "on or off")
+        ->required()
+        ->check(CLI::IsMember({"on", "off"}));
+    CLI::App* gameEvent =
+        app.add_subcommand("game-event", "Send the running app a game lighting event");
+    std::string gameEventName;
+    std::uint32_t gameWparam = 0;
+    std::uint32_t gameMode = 0;
+    gameEvent->add_option("EVENT", gameEventName, "start, end, kill or death")
+        ->required()
+        ->check(CLI::IsMember({"start", "end", "kill", "death"}));
+    gameEvent->add_option("WPARAM", gameWparam, "0 (return to the mode afterwards), 1 or 2")
+        ->required()
+        ->check(CLI::Range(0u, qm::control::kMaxGameWparam));
+    gameEvent->add_option("MODE", gameMode, "The lighting mode to show")
+        ->required()
+        ->check(CLI::Range(0u, qm::control::kMaxGameMode));
+    CLI::App* devices = app.add_subcommand("devices", "The running app's device report");
+
     CLI11_PARSE(app, argc, argv);
 
     // SIGINT and SIGTERM end a watch cleanly; taken over before any thread starts.
@@ -70,6 +97,7 @@ int main(int argc, char** argv) {
 
     qm::cli::Context context;
     context.json = json;
+    context.controlPath = controlPath;
     std::string error;
     if (!qm::cli::chooseBackend(virtualChoice, context.choice, error)) {
         qm::cli::printError(error);
@@ -89,5 +117,11 @@ int main(int argc, char** argv) {
         return qm::cli::runWatch(context, watchSeconds);
     if (*profile)
         return qm::cli::runProfile(context, profileDevice, profileAction, profileArgs);
+    if (*hostLighting)
+        return qm::cli::runHostLighting(context, hostLightingState);
+    if (*gameEvent)
+        return qm::cli::runGameEvent(context, gameEventName, gameWparam, gameMode);
+    if (*devices)
+        return qm::cli::runDevices(context);
     return 2;
 }

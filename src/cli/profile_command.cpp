@@ -237,9 +237,19 @@ int runProfile(Context& context, const std::string& deviceName, const std::strin
         return 1;
     }
     const bool attached = attachIfPresent(context, *device, deviceName);
-    const int status = report(list.SelectProfile(index), attached ? "selected and written to the "
-                                                                    "device"
-                                                                  : "selected");
+    const ProfileOutcome selected = list.SelectProfile(index);
+    int status = report(selected, nullptr);
+    if (status == 0) {
+        const int written = device->LastProfileWrite();
+        if (attached && written < 0) {
+            printError(resultMessage(deviceName, written));
+            status = 1;
+        } else {
+            std::printf("%s\n", attached && written == kResultOk
+                                    ? "selected and written to the device"
+                                    : "selected");
+        }
+    }
     device->Detach();
     return status;
 }

@@ -16,6 +16,7 @@
 #include "device/hid/scan_thread.h"
 #include "device/model/device_manager.h"
 #include "platform/data_paths.h"
+#include "platform/local_time.h"
 
 namespace qm::cli {
 namespace {
@@ -29,10 +30,8 @@ bool g_StopRequested = false;
 std::string timeOfDay() {
     using namespace std::chrono;
     const system_clock::time_point now = system_clock::now();
-    const std::time_t seconds = system_clock::to_time_t(now);
     const auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = localTime(now);
     char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
                   local.tm_sec, static_cast<int>(millis));

@@ -5,9 +5,27 @@
 #include <memory>
 
 #include "platform/atomic_file.h"
+#include "platform/local_time.h"
 #include "platform/trace.h"
 
 namespace qm {
+
+bool parseJsonText(std::string_view text, Json::Value& document, std::string* errors) {
+    Json::CharReaderBuilder builder;
+    builder["allowComments"] = true;
+    builder["collectComments"] = false;
+    // jsoncpp throws, rather than failing, on nesting past its stack limit.
+    builder["stackLimit"] = 256;
+    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    try {
+        return reader->parse(text.data(), text.data() + text.size(), &document, errors);
+    } catch (const std::exception& e) {
+        if (errors != nullptr)
+            *errors = e.what();
+        document = Json::Value();
+        return false;
+    }
+}
 
 std::string readjsonFile(const std::string& path) {
     std::string text;
@@ -26,13 +44,8 @@ Json::Value LoadJsonDocument(const std::string& path, JsonFileState* state) {
         // A byte-order mark is not ours to write, but a file edited elsewhere may carry one.
         if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0)
             text.erase(0, 3);
-        Json::CharReaderBuilder builder;
-        builder["allowComments"] = true;
-        builder["collectComments"] = false;
-        const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
         std::string errors;
-        if (text.empty() ||
-            !reader->parse(text.data(), text.data() + text.size(), &document, &errors)) {
+        if (text.empty() || !parseJsonText(text, document, &errors)) {
             trace("json: cannot parse " + path + (errors.empty() ? "" : ": " + errors));
             document = Json::Value();
             result = JsonFileState::Unreadable;
@@ -72,11 +85,9 @@ int SaveJsonDocument(const std::string& path, const Json::Value& document) {
 }
 
 std::string MakeTimestampName(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
     const auto ms =
         std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()) % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = localTime(when);
     char text[64];
     std::snprintf(text, sizeof text, "%d_%02d_%02d_%02d_%02d_%02d_%03d", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,

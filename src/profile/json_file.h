@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 
 namespace qm {
 
@@ -20,6 +21,10 @@ enum class JsonFileState {
 // The parsed document: a null value when the file is missing, empty or does not parse (state
 // tells which). Comments are allowed; CR LF and LF line ends are both read.
 Json::Value LoadJsonDocument(const std::string& path, JsonFileState* state = nullptr);
+
+// Parses JSON text (comments allowed). False for text that does not parse or nests deeper than
+// a sane limit; never throws.
+bool parseJsonText(std::string_view text, Json::Value& document, std::string* errors = nullptr);
 
 // Writes document whole, in jsoncpp's styled form plus one line end, atomically (temporary file,
 // flush, rename). Returns 0 on success, -1 when the write failed (the old file is then unchanged;

@@ -184,6 +184,14 @@ ProfileOutcome ProfileList::LoadProfileList() {
     JsonFileState state = JsonFileState::Missing;
     const Json::Value document = LoadJsonDocumentKeepingBad(listPath, &state);
 
+    // A list that is there but cannot be read (permissions, I/O error) is not ours to replace:
+    // rebuild it in memory only.
+    std::error_code statError;
+    const bool inaccessible = state == JsonFileState::Missing &&
+                              (std::filesystem::exists(listPath, statError) || statError);
+    if (inaccessible)
+        trace("profiles: cannot read " + listPath + "; it is left as it is");
+
     std::vector<ProfileEntry> profiles;
     bool repaired = false;
     if (state == JsonFileState::Ok && !readList(document, profiles)) {
@@ -219,7 +227,7 @@ ProfileOutcome ProfileList::LoadProfileList() {
     m_Profiles = std::move(profiles);
     m_Selected = static_cast<int>(clamped);
     ProfileOutcome out = done(m_Selected);
-    if (repaired && !saveList(m_Profiles, m_Selected)) {
+    if (repaired && !inaccessible && !saveList(m_Profiles, m_Selected)) {
         out = outcome(ProfileResult::WriteFailed, "cannot write " + listPath);
         out.index = m_Selected;
     }

@@ -161,6 +161,12 @@ void CHidDevice::Close() {
     m_CollectionNumber = 0;
 }
 
+void CHidDevice::CancelIo() {
+    std::lock_guard lock(m_Lock);
+    if (m_Connection != nullptr)
+        m_Connection->abort();
+}
+
 bool CHidDevice::IsOpen() const {
     std::lock_guard lock(m_Lock);
     return m_Connection != nullptr;

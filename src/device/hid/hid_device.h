@@ -72,6 +72,9 @@ public:
     // failure), waits for it to leave, then releases the interface. No effect when closed.
     void Close();
     bool IsOpen() const;
+    // Thread-safe: makes a read or write in progress, and every later one, fail at once, while
+    // the interface and its capabilities stay as they are until Close.
+    void CancelIo();
 
     // Reads one input report of this collection (reports of other collections of the interface
     // are skipped). A report longer than length is cut; got receives the bytes delivered (0 on

@@ -108,9 +108,13 @@ void CTessarinUSBDevice::ActiveProfileChanged(const std::string& profileId,
     tracef("%s: active profile %s", m_DeviceName.c_str(), profileId.c_str());
     ProfilePath(profileFile);
     LoadProfile();
+    m_ProfileWriteResult = 0;
     if (change != ProfileChange::Loaded && m_Transport.IsOpen()) {
         ApplyProfile();
-        WriteParameters();
+        m_ProfileWriteResult = WriteParameters();
+        if (m_ProfileWriteResult < 0)
+            tracef("%s: writing the profile failed (%d)", m_DeviceName.c_str(),
+                   m_ProfileWriteResult);
     }
 }
 
@@ -223,14 +227,14 @@ void CTessarinUSBDevice::CloseEventInterface(bool receiver) {
     std::jthread& reader = m_EventReaders[receiver ? 1 : 0];
     CHidDevice& hid =
         receiver ? m_EventTransport.ReceiverInterface() : m_EventTransport.CableInterface();
+    // Wake the reader and let it leave before anything it uses is released: stop, cancel its
+    // read, join, and only then close.
     reader.request_stop();
-    {
-        // Close wakes a reader blocked in its read and lets it leave before the interface goes.
-        std::lock_guard lock(receiver ? m_EventTransport.SecondLock() : m_EventTransport.IoLock());
-        hid.Close();
-    }
+    hid.CancelIo();
     if (reader.joinable())
         reader.join();
+    std::lock_guard lock(receiver ? m_EventTransport.SecondLock() : m_EventTransport.IoLock());
+    hid.Close();
 }
 
 bool CTessarinUSBDevice::IsEventInterfaceOpen(bool receiver) {

@@ -107,6 +107,9 @@ public:
     // Loads the newly active profile at once and, when attached, writes it to the peripheral.
     void ActiveProfileChanged(const std::string& profileId, const std::string& profileFile,
                               ProfileChange change) override;
+    // What writing the last selected profile to the peripheral gave: a transport result, or 0
+    // when nothing was written (not attached, or nothing of this kind to write yet).
+    int LastProfileWrite() const { return m_ProfileWriteResult; }
     virtual void SetSelectedKey(int index) { m_SelectedKey = index; }
     int GetDeviceTypeIndex() const { return m_DeviceTypeIndex; }
 
@@ -187,6 +190,7 @@ protected:
     std::atomic<bool> m_HostLightControl{true};
     std::atomic<bool> m_WindowActive{true};
     bool m_BatteryDisplay = false;
+    int m_ProfileWriteResult = 0;
     std::atomic<bool> m_PowerReadsPaused{false};
 
 private:
