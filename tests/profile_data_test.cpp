@@ -285,7 +285,7 @@ TEST_F(CustomEffect, MissingConfigurationOrEffectGivesNoSteps) {
 
 // --- Shipped factory data ------------------------------------------------------------------
 
-const fs::path kDefaultData = fs::path(QM_FIXTURES) / ".." / ".." / "data" / "DefaultData";
+const fs::path kDefaultData = fs::path(QM_DATA_DIR) / "DefaultData";
 
 struct FactoryFile {
     const char* file;
