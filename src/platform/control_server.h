@@ -15,8 +15,8 @@
 namespace qm::control {
 
 // What the app does for the control socket. Called on the server's thread, one call at a time;
-// an app posts the work to its UI thread (synchronously where a result is needed). No call may
-// wait for the server itself (stop, start).
+// while one runs, the server answers nobody, so an app posts the work to its UI thread and
+// answers from state it can read on any thread. No call may wait for the server (stop, start).
 class ControlHandler {
 public:
     virtual ~ControlHandler() = default;
@@ -55,7 +55,8 @@ public:
     // Closes every connection and waits for the thread. Not from inside a handler call.
     void stop();
 
-    // Thread-safe and never blocks: queues a host-lighting-changed event for every subscriber.
+    // Thread-safe (but not while start or stop runs) and never blocks: queues a
+    // host-lighting-changed event for every subscriber.
     // A subscriber that does not read its events is disconnected once its queue is full.
     void publishHostLighting(bool on);
 
