@@ -1,0 +1,98 @@
+// CMainWnd: the main window. It draws the device manager's model (selector entries, power
+// displays, pages, "No_device_Link"), turns every user action on a named control into one
+// notification routed through the event routing table, and lives in the tray when closed.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <vector>
+
+#include "app/event_routes.h"
+#include "app/languages.h"
+#include "device/model/device_manager.h"
+
+class QLabel;
+class QMenu;
+class QStackedWidget;
+class QSystemTrayIcon;
+
+namespace qm::shell {
+
+class CMainWnd final : public QWidget, public DeviceManagerObserver {
+public:
+    // manager and languages must outlive the window.
+    CMainWnd(DeviceManager& manager, app::Languages& languages);
+    ~CMainWnd() override;
+
+    // Every user action on a named control: routes {type, sender name} and runs its target.
+    void Notify(const QString& type, QObject* sender);
+    // Shows, restores and brings the window to the front (a second start, a peripheral arrival).
+    void RaiseWindow();
+    // Hides to the tray (quits when there is no tray): the "closebtn" behaviour.
+    void CloseToTray();
+    // The host lighting control state shown by "control_light_status".
+    bool HostLightControl() const { return m_HostLightControl; }
+    void SetHostLightControl(bool on);
+    // Called with every change of the host lighting state.
+    void SetHostLightListener(std::function<void(bool)> listener) {
+        m_HostLightListener = std::move(listener);
+    }
+    // Reloads every text from the current language.
+    void ApplyTexts();
+    bool HasTray() const { return m_Tray != nullptr; }
+    // How many times the window was raised (for tests and traces).
+    int RaiseCount() const { return m_RaiseCount; }
+    // Called when the window closes for good (the tray's "exit", or a close without a tray).
+    void SetQuitFunction(std::function<void()> quit) { m_OnQuit = std::move(quit); }
+
+    void OnManagerChange(const ManagerChange& change) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    struct EntryWidgets {
+        QWidget* entry = nullptr;  // the "DeviceOption" layout
+        QWidget* page = nullptr;   // the device page in "device_switch"
+        QWidget* power = nullptr;  // the power display in "device_power_switch"
+    };
+
+    void buildLayout();
+    void createTray();
+    // Creates the widgets of entries the manager added since the last call.
+    void addNewEntries();
+    // Draws the manager's model state.
+    void refresh();
+    void updatePower(int entry, const PowerStatus& power);
+    int entryOf(QObject* control) const;
+    void runRoute(const app::RoutedEvent& routed, const QString& name, QObject* sender);
+    void setFunctionPage(QObject* tab);
+    void pausePowerReads(bool pause);
+    template <typename T>
+    T* control(const char* name) const {
+        return findChild<T*>(QString::fromLatin1(name));
+    }
+
+    DeviceManager& m_Manager;
+    app::Languages& m_Languages;
+    QWidget* m_Root = nullptr;
+    QWidget* m_SelectorLayout = nullptr;
+    QStackedWidget* m_DeviceSwitch = nullptr;
+    QStackedWidget* m_PowerSwitch = nullptr;
+    QWidget* m_NoDeviceLink = nullptr;
+    std::vector<EntryWidgets> m_Entries;
+    QSystemTrayIcon* m_Tray = nullptr;
+    QMenu* m_TrayMenu = nullptr;
+    bool m_HostLightControl = true;
+    std::function<void(bool)> m_HostLightListener;
+    int m_RaiseCount = 0;
+    bool m_Quitting = false;
+    std::function<void()> m_OnQuit;
+};
+
+}  // namespace qm::shell

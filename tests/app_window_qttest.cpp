@@ -1,0 +1,113 @@
+// The desktop app's main window on the in-process virtual peripherals, with the real clock and the
+// Qt loop: the selector after the first scan pass, the "no device" state, single instance through
+// the control socket, and closing without a tray.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app_session.h"
+#include "main_window.h"
+
+using qm::shell::AppOptions;
+using qm::shell::AppSession;
+
+class AppWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_Home;
+    std::string controlPath() const { return m_Home.filePath("control").toStdString(); }
+
+    static QWidget* named(QWidget* root, const char* name) {
+        return root->findChild<QWidget*>(QString::fromLatin1(name));
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_Home.isValid());
+        for (const char* variable : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME"})
+            qputenv(variable, m_Home.filePath(variable).toUtf8());
+        qputenv("LANG", "en_US.UTF-8");
+    }
+
+    void selectorFollowsTheScan_data() {
+        QTest::addColumn<QString>("peripherals");
+        QTest::addColumn<QString>("selectedName");
+        QTest::newRow("keyboard") << "keyboard"
+                                  << "Keyboard";
+        QTest::newRow("mouse") << "mouse"
+                               << "Mouse";
+    }
+    void selectorFollowsTheScan() {
+        QFETCH(QString, peripherals);
+        QFETCH(QString, selectedName);
+        AppSession session;
+        QCOMPARE(session.start({peripherals.toStdString(), controlPath()}),
+                 AppSession::Start::Running);
+        QWidget* window = session.window();
+        // Before the first pass no entry is visible and "No_device_Link" says so.
+        QVERIFY(!named(window, "No_device_Link")->isHidden());
+        QTRY_VERIFY_WITH_TIMEOUT(session.settled(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(named(window, "No_device_Link")->isHidden(), 5000);
+        QVERIFY(window->isVisible());
+        int shown = 0;
+        for (QLabel* name : window->findChildren<QLabel*>("device_select_name")) {
+            if (name->parentWidget()->isHidden())
+                continue;
+            ++shown;
+            QCOMPARE(name->text(), selectedName);
+            auto* option = name->parentWidget()->findChild<QAbstractButton*>("device_select");
+            QVERIFY(option->isChecked());
+            // A single visible entry has no sync check.
+            QVERIFY(name->parentWidget()->findChild<QWidget*>("synchro_device_select")->isHidden());
+        }
+        QCOMPARE(shown, 1);
+    }
+
+    void secondStartRaisesTheFirst() {
+        AppSession first;
+        QCOMPARE(first.start({"keyboard", controlPath()}), AppSession::Start::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(first.settled(), 20000);
+        first.window()->hide();
+        const int raised = first.window()->RaiseCount();
+        AppSession second;
+        QCOMPARE(second.start({"keyboard", controlPath()}), AppSession::Start::RaisedOther);
+        QVERIFY(second.window() == nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(first.window()->RaiseCount() > raised, 5000);
+        QVERIFY(first.window()->isVisible());
+    }
+
+    void closeWithoutTrayQuits() {
+        AppSession session;
+        QCOMPARE(session.start({"keyboard", controlPath()}), AppSession::Start::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(session.window()->isVisible(), 20000);
+        QVERIFY(!session.window()->HasTray());  // the offscreen platform has no tray
+        bool quit = false;
+        session.window()->SetQuitFunction([&quit] { quit = true; });
+        // "closebtn" goes through the routing table like a user's click.
+        auto* close = session.window()->findChild<QAbstractButton*>("closebtn");
+        close->click();
+        QVERIFY(quit);
+        QVERIFY(!session.window()->isVisible());
+    }
+
+    void hostLightingButtonToggles() {
+        AppSession session;
+        QCOMPARE(session.start({"keyboard", controlPath()}), AppSession::Start::Running);
+        auto* button = session.window()->findChild<QAbstractButton*>("control_light_status");
+        const struct {
+            bool state;
+            const char* text;
+        } steps[] = {{false, "Lighting control off"}, {true, "Lighting control on"}};
+        for (const auto& step : steps) {
+            button->click();
+            QCOMPARE(session.window()->HostLightControl(), step.state);
+            QCOMPARE(button->text(), QString::fromLatin1(step.text));
+        }
+    }
+};
+
+QTEST_MAIN(AppWindowTest)
+#include "app_window_qttest.moc"
