@@ -13,15 +13,13 @@
 #include <vector>
 
 #include "device/transport/command_report.h"
+#include "run_program.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-};
+using Outcome = qm::testing::ProgramRun;
 
 class Cli : public ::testing::Test {
 protected:
@@ -34,19 +32,9 @@ protected:
 
     // Runs the program with a private state folder; stderr goes to m_Home/err.
     Outcome run(const std::string& args) {
-        const std::string command = "env -u QUILLMARK_VIRTUAL XDG_STATE_HOME=" + m_Home +
-                                    " XDG_DATA_HOME=" + m_Home + " " QM_CLI_PATH " " + args +
-                                    " 2>" + m_Home + "/err";
-        Outcome result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr)
-            return result;
-        std::array<char, 4096> buffer;
-        while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-            result.out.append(buffer.data(), n);
-        const int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return result;
+        return qm::testing::runCommand("env -u QUILLMARK_VIRTUAL XDG_STATE_HOME=" + m_Home +
+                                           " XDG_DATA_HOME=" + m_Home + " " QM_CLI_PATH " " + args,
+                                       m_Home + "/err");
     }
 
     std::string err() const {
@@ -171,7 +159,8 @@ TEST_F(Cli, ProfilesLiveThroughEveryOperationAndEveryFileStillParses) {
         Json::Value root;
         std::istringstream in(r.out);
         if (Json::parseFromStream(Json::CharReaderBuilder(), in, &root, nullptr))
-            for (const Json::Value& p : root["profiles"]) result.push_back(p["name"].asString());
+            for (const Json::Value& p : root["profiles"])
+                result.push_back(p["name"].asString());
         return result;
     };
     EXPECT_EQ(names(), (std::vector<std::string>{"profile1"}));
@@ -208,7 +197,8 @@ TEST_F(Cli, AGarbageProfileIsKeptAsideAndRefusedImportsChangeNothing) {
     const std::string folder = m_Home + "/Quillmark/keyboard";
     std::string profile;
     for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.path().extension() == ".Json") profile = entry.path();
+        if (entry.path().extension() == ".Json")
+            profile = entry.path();
     ASSERT_FALSE(profile.empty());
     std::ofstream(profile, std::ios::trunc) << "garbage";
 

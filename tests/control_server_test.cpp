@@ -23,6 +23,7 @@
 #include "platform/control_protocol.h"
 #include "platform/control_server.h"
 #include "platform/local_socket.h"
+#include "run_program.h"
 
 namespace {
 
@@ -391,32 +392,13 @@ TEST(ControlProtocol, MalformedDeviceReportsAreRefused) {
 
 // --- quillmark-cli against the app ------------------------------------------------------------
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = qm::testing::ProgramRun;
 
 class ControlCli : public Control {
 protected:
     Outcome run(const std::string& args, const std::string& env = "") {
-        const std::string errPath = m_Folder + "/err";
-        const std::string command =
-            "env -u QUILLMARK_CONTROL " + env + " " QM_CLI_PATH " " + args + " 2>" + errPath;
-        Outcome result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr)
-            return result;
-        std::array<char, 4096> buffer;
-        while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-            result.out.append(buffer.data(), n);
-        const int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream in(errPath);
-        std::stringstream s;
-        s << in.rdbuf();
-        result.err = s.str();
-        return result;
+        return qm::testing::runCommand(
+            "env -u QUILLMARK_CONTROL " + env + " " QM_CLI_PATH " " + args, m_Folder + "/err");
     }
 };
 

@@ -27,6 +27,7 @@
 #include "device/hid/socket_backend.h"
 #include "emulator/bus_server.h"
 #include "platform/local_socket.h"
+#include "run_program.h"
 #include "virtual_fixtures.h"
 
 extern char** environ;
@@ -543,11 +544,7 @@ TEST(VirtualBusChanges, FireOnEveryPlugUnplugAndPowerChangeOnly) {
 
 // --- The programs ----------------------------------------------------------------------------
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = qm::testing::ProgramRun;
 
 class Programs : public BusSocket {
 protected:
@@ -567,23 +564,10 @@ protected:
 
     // Runs a program to its end.
     Outcome run(const std::string& program, const std::string& args, const std::string& env = {}) {
-        std::string command = "env -u QUILLMARK_VIRTUAL XDG_STATE_HOME=" + m_Dir +
-                              "/state XDG_RUNTIME_DIR=" + m_Dir + " " + env + " " + program + " " +
-                              args + " 2>" + m_Dir + "/err";
-        Outcome result;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (pipe == nullptr)
-            return result;
-        std::array<char, 4096> buffer;
-        while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-            result.out.append(buffer.data(), n);
-        const int status = pclose(pipe);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream in(m_Dir + "/err");
-        std::stringstream text;
-        text << in.rdbuf();
-        result.err = text.str();
-        return result;
+        return qm::testing::runCommand("env -u QUILLMARK_VIRTUAL XDG_STATE_HOME=" + m_Dir +
+                                           "/state XDG_RUNTIME_DIR=" + m_Dir + " " + env + " " +
+                                           program + " " + args,
+                                       m_Dir + "/err");
     }
     Outcome tool(const std::string& args) { return run(QM_VIRTUAL_PATH, args); }
 
