@@ -24,6 +24,10 @@ struct Context {
 // when the listing failed.
 bool scanSlots(Context& context, DeviceSlots& slots, std::vector<ScanProblem>& problems);
 
+// The connected command slot that DEVICE names: a peripheral name (its cable slot first, then
+// its receiver) or a slot number. -1 with a message in error when there is none.
+int findCommandSlot(const DeviceSlots& slots, const std::string& device, std::string& error);
+
 // "keyboard", "mouse", "mousepad" or "headset" for a slot's kind.
 const char* peripheralName(std::uint16_t kind);
 const char* connectionName(std::uint16_t kind);

@@ -1,7 +1,6 @@
 // quillmark-cli info DEVICE: the device information block, decoded and raw.
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 
 #include "cli_context.h"
 #include "device/model/device_info_block.h"
@@ -10,46 +9,6 @@
 
 namespace qm::cli {
 namespace {
-
-// The command slot that DEVICE names: a peripheral name (its cable slot first, then its
-// receiver) or a slot number. -1 with a message when there is none.
-int findCommandSlot(const DeviceSlots& slots, const std::string& device, std::string& error) {
-    char* end = nullptr;
-    const long number = std::strtol(device.c_str(), &end, 10);
-    if (!device.empty() && end != nullptr && *end == '\0') {
-        if (number < 0 || static_cast<std::size_t>(number) >= slots.size()) {
-            error = "there is no slot " + device;
-            return -1;
-        }
-        const UsbInterfaceRecord& slot = slots[static_cast<std::size_t>(number)];
-        if (slot.Role != ROLE_COMMAND) {
-            error = "slot " + device + " is an event interface; name a command slot";
-            return -1;
-        }
-        if (!slot.Connected) {
-            error = "slot " + device + " is empty";
-            return -1;
-        }
-        return static_cast<int>(number);
-    }
-    if (device != "keyboard" && device != "mouse" && device != "mousepad" && device != "headset") {
-        error = "unknown device '" + device + "' (keyboard, mouse, mousepad, headset or a slot)";
-        return -1;
-    }
-    int receiver = -1;
-    for (std::size_t i = 0; i < slots.size(); ++i) {
-        const UsbInterfaceRecord& slot = slots[i];
-        if (!slot.Connected || slot.Role != ROLE_COMMAND || device != peripheralName(slot.Kind))
-            continue;
-        if (!isReceiverKind(slot.Kind))
-            return static_cast<int>(i);
-        if (receiver < 0)
-            receiver = static_cast<int>(i);
-    }
-    if (receiver < 0)
-        error = "no " + device + " found";
-    return receiver;
-}
 
 void printBlock(const std::string& name, const UsbInterfaceRecord& slot, int slotIndex,
                 std::span<const std::uint8_t, report::kDeviceInfoSize> raw, bool json) {
@@ -96,6 +55,44 @@ void printBlock(const std::string& name, const UsbInterfaceRecord& slot, int slo
 
 }  // namespace
 
+int findCommandSlot(const DeviceSlots& slots, const std::string& device, std::string& error) {
+    char* end = nullptr;
+    const long number = std::strtol(device.c_str(), &end, 10);
+    if (!device.empty() && end != nullptr && *end == '\0') {
+        if (number < 0 || static_cast<std::size_t>(number) >= slots.size()) {
+            error = "there is no slot " + device;
+            return -1;
+        }
+        const UsbInterfaceRecord& slot = slots[static_cast<std::size_t>(number)];
+        if (slot.Role != ROLE_COMMAND) {
+            error = "slot " + device + " is an event interface; name a command slot";
+            return -1;
+        }
+        if (!slot.Connected) {
+            error = "slot " + device + " is empty";
+            return -1;
+        }
+        return static_cast<int>(number);
+    }
+    if (device != "keyboard" && device != "mouse" && device != "mousepad" && device != "headset") {
+        error = "unknown device '" + device + "' (keyboard, mouse, mousepad, headset or a slot)";
+        return -1;
+    }
+    int receiver = -1;
+    for (std::size_t i = 0; i < slots.size(); ++i) {
+        const UsbInterfaceRecord& slot = slots[i];
+        if (!slot.Connected || slot.Role != ROLE_COMMAND || device != peripheralName(slot.Kind))
+            continue;
+        if (!isReceiverKind(slot.Kind))
+            return static_cast<int>(i);
+        if (receiver < 0)
+            receiver = static_cast<int>(i);
+    }
+    if (receiver < 0)
+        error = "no " + device + " found";
+    return receiver;
+}
+
 int runInfo(Context& context, const std::string& device) {
     DeviceSlots slots(context.choice.tables->Interfaces);
     std::vector<ScanProblem> problems;
@@ -112,16 +109,11 @@ int runInfo(Context& context, const std::string& device) {
     const bool receiver = isReceiverKind(slot.Kind);
 
     CUsbTransport transport(*context.choice.backend);
-    {
-        std::lock_guard lock(transport.IoLock());
-        CHidDevice& hid = receiver ? transport.ReceiverInterface() : transport.CableInterface();
-        if (!hid.Open(slot.Path, true, true, true, false)) {
-            printError("cannot open " + slot.Path + " (errno " + std::to_string(hid.OpenError()) +
-                       ")");
-            return 1;
-        }
-        transport.SetOpen(true);
-        transport.SetConnectionMode(receiver ? kModeReceiver : kModeCable);
+    if (const int error =
+            transport.OpenCommandInterface(slot.Path, receiver ? kModeReceiver : kModeCable);
+        error != 0) {
+        printError("cannot open " + slot.Path + " (errno " + std::to_string(error) + ")");
+        return 1;
     }
 
     std::array<std::uint8_t, report::kDeviceInfoSize> block{};

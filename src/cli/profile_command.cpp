@@ -1,7 +1,6 @@
 // quillmark-cli profile DEVICE ACTION [ARG]: the profiles of one peripheral.
 #include <cstdio>
 #include <map>
-#include <mutex>
 
 #include "cli_context.h"
 #include "device/hid/hid_path.h"
@@ -62,21 +61,13 @@ bool attachIfPresent(Context& context, CTessarinUSBDevice& device, const std::st
     std::vector<ScanProblem> problems;
     if (!scanSlots(context, slots, problems))
         return false;
-    for (std::size_t i = 0; i < slots.size(); ++i) {
-        const UsbInterfaceRecord& slot = slots[i];
-        if (!slot.Connected || slot.Role != ROLE_COMMAND || name != peripheralName(slot.Kind))
-            continue;
-        const bool receiver = isReceiverKind(slot.Kind);
-        CUsbTransport& transport = device.Transport();
-        std::lock_guard lock(transport.IoLock());
-        CHidDevice& hid = receiver ? transport.ReceiverInterface() : transport.CableInterface();
-        if (!hid.Open(slot.Path, true, true, true, false))
-            continue;
-        transport.SetOpen(true);
-        transport.SetConnectionMode(receiver ? kModeReceiver : kModeCable);
-        return true;
-    }
-    return false;
+    std::string absent;
+    const int index = findCommandSlot(slots, name, absent);
+    if (index < 0)
+        return false;
+    const UsbInterfaceRecord& slot = slots[static_cast<std::size_t>(index)];
+    return device.Transport().OpenCommandInterface(
+               slot.Path, isReceiverKind(slot.Kind) ? kModeReceiver : kModeCable) == 0;
 }
 
 int report(const ProfileOutcome& outcome, const char* doneText) {

@@ -161,6 +161,20 @@ void CHidDevice::Close() {
     m_CollectionNumber = 0;
 }
 
+hid::HidConnection* CHidDevice::beginTransfer() {
+    std::lock_guard lock(m_Lock);
+    if (m_Connection == nullptr)
+        return nullptr;
+    ++m_Active;
+    return m_Connection.get();
+}
+
+void CHidDevice::endTransfer() {
+    std::lock_guard lock(m_Lock);
+    --m_Active;
+    m_Idle.notify_all();
+}
+
 void CHidDevice::CancelIo() {
     std::lock_guard lock(m_Lock);
     if (m_Connection != nullptr)
@@ -178,23 +192,23 @@ int CHidDevice::ReadReport(std::uint8_t* buffer, std::size_t length, std::size_t
         *got = 0;
     if (buffer == nullptr || length == 0)
         return 0;
-    std::unique_lock lock(m_Lock);
-    if (m_Connection == nullptr)
+    std::size_t scratchSize = 0;
+    bool filter = false;
+    {
+        std::lock_guard lock(m_Lock);
+        filter = m_Preparsed.usesReportIds;
+        scratchSize = std::max<std::size_t>({length, m_Caps.InputReportByteLength, 64});
+    }
+    hid::HidConnection* const connection = beginTransfer();
+    if (connection == nullptr)
         return 0;
-    hid::HidConnection& connection = *m_Connection;
-    const bool filter = m_Preparsed.usesReportIds;
-    const std::size_t scratchSize =
-        std::max<std::size_t>({length, m_Caps.InputReportByteLength, 64});
-    ++m_Active;
-    m_Reading = true;
-    lock.unlock();
 
     std::vector<std::uint8_t> scratch(scratchSize);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int result = 0;
     for (;;) {
         std::size_t n = 0;
-        const hid::IoStatus status = connection.read(scratch, remainingMs(timeoutMs, deadline), n);
+        const hid::IoStatus status = connection->read(scratch, remainingMs(timeoutMs, deadline), n);
         // An empty report carries nothing, not even an id: treat it as a failed read.
         if (status != hid::IoStatus::Ok || n == 0)
             break;
@@ -212,11 +226,7 @@ int CHidDevice::ReadReport(std::uint8_t* buffer, std::size_t length, std::size_t
         result = 1;
         break;
     }
-
-    lock.lock();
-    m_Reading = false;
-    --m_Active;
-    m_Idle.notify_all();
+    endTransfer();
     return result;
 }
 
@@ -226,16 +236,11 @@ int CHidDevice::WriteReport(const std::uint8_t* buffer, std::size_t length, std:
         *written = 0;
     if (buffer == nullptr || length == 0)
         return 0;
-    std::unique_lock lock(m_Lock);
-    if (m_Connection == nullptr)
+    hid::HidConnection* const connection = beginTransfer();
+    if (connection == nullptr)
         return 0;
-    hid::HidConnection& connection = *m_Connection;
-    ++m_Active;
-    m_Writing = true;
-    lock.unlock();
-
     std::size_t n = 0;
-    const hid::IoStatus status = connection.write({buffer, length}, timeoutMs, n);
+    const hid::IoStatus status = connection->write({buffer, length}, timeoutMs, n);
     const int result = status == hid::IoStatus::Ok ? 1 : 0;
     if (result) {
         if (written != nullptr)
@@ -243,10 +248,7 @@ int CHidDevice::WriteReport(const std::uint8_t* buffer, std::size_t length, std:
         hid::logReport(true, {buffer, length});
     }
 
-    lock.lock();
-    m_Writing = false;
-    --m_Active;
-    m_Idle.notify_all();
+    endTransfer();
     return result;
 }
 

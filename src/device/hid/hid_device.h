@@ -4,7 +4,6 @@
 #pragma once
 
 #include <array>
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -102,7 +101,9 @@ public:
 
 private:
     void buildItems();
-    void releaseLocked(std::unique_lock<std::mutex>& lock);
+    // A transfer holds the connection until it ends, so that Close waits for it. Null when closed.
+    hid::HidConnection* beginTransfer();
+    void endTransfer();
 
     hid::HidBackend& m_Backend;
 
@@ -130,8 +131,6 @@ private:
     mutable std::mutex m_Lock;
     std::condition_variable m_Idle;
     int m_Active = 0;
-    std::atomic<bool> m_Reading{false};
-    std::atomic<bool> m_Writing{false};
 };
 
 }  // namespace qm

@@ -255,19 +255,11 @@ void DeviceManager::AttachDevice(int slot) {
     }
 
     if (!transport.IsOpen()) {
-        bool opened = false;
-        int error = 0;
-        {
-            std::lock_guard lock(transport.IoLock());
-            CHidDevice& hid = receiver ? transport.ReceiverInterface() : transport.CableInterface();
-            opened = hid.Open(arriving.Path, true, true, true, false);
-            error = hid.OpenError();
-            if (opened) {
-                transport.SetOpen(true);
-                transport.SetConnectionMode(receiver ? kModeReceiver : kModeCable);
-                dev.BindSlot(m_Slots[m_Slots.ResolveObjectSlot(slot)]);
-            }
-        }
+        const int error =
+            transport.OpenCommandInterface(arriving.Path, receiver ? kModeReceiver : kModeCable);
+        const bool opened = error == 0;
+        if (opened)
+            dev.BindSlot(m_Slots[m_Slots.ResolveObjectSlot(slot)]);
         if (!opened) {
             // Shown as usable it would not work: the entry stays hidden and nothing is read.
             tracef(

@@ -72,6 +72,16 @@ CUsbTransport::CUsbTransport(hid::HidBackend& backend, Clock& clock)
 
 CUsbTransport::~CUsbTransport() = default;
 
+int CUsbTransport::OpenCommandInterface(const std::string& path, int mode) {
+    std::lock_guard lock(m_IoLock);
+    CHidDevice& hid = mode == kModeReceiver ? m_Receiver : m_Cable;
+    if (!hid.Open(path, true, true, true, false))
+        return hid.OpenError();
+    m_Open = true;
+    SetConnectionMode(mode);
+    return 0;
+}
+
 void CUsbTransport::SetConnectionMode(int mode) {
     const bool receiver = mode == kModeReceiver;
     m_ReceiverMode = receiver;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 #include <span>
+#include <string>
 
 #include "device/hid/hid_device.h"
 #include "device/transport/command_report.h"
@@ -40,6 +41,10 @@ public:
 
     // Mode 2 = receiver (24-byte chunks); anything else = cable (56-byte chunks).
     void SetConnectionMode(int mode);
+    // Opens the command interface at path on the interface of that mode (the receiver's for
+    // mode 2, else the cable's) under the I/O lock, then sets the open flag and the mode.
+    // Returns 0, or the errno value of the failed open (the transport then stays closed).
+    int OpenCommandInterface(const std::string& path, int mode);
     // Refuses a length above 512 (false, the old length stays).
     bool SetTableLength(std::uint16_t length);
 
