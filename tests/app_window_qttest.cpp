@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "app_session.h"
+#include "emulator/virtual_bus.h"
 #include "main_window.h"
 
 using qm::shell::AppOptions;
@@ -106,6 +107,30 @@ private slots:
             QCOMPARE(session.window()->HostLightControl(), step.state);
             QCOMPARE(button->text(), QString::fromLatin1(step.text));
         }
+    }
+
+    void suspendIgnoresArrivalsUntilResume() {
+        AppSession session;
+        QCOMPARE(session.start({"keyboard", controlPath()}), AppSession::Start::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(session.settled(), 20000);
+        qm::shell::CMainWnd* window = session.window();
+        auto visibleEntries = [window] {
+            int shown = 0;
+            for (QWidget* entry : window->findChildren<QWidget*>("device_option"))
+                shown += entry->isHidden() ? 0 : 1;
+            return shown;
+        };
+        QCOMPARE(visibleEntries(), 1);
+        session.setAwake(false);
+        QVERIFY(!window->IsAwake());
+        QVERIFY(window->HostLightControl());  // the state the user chose is kept for the resume
+        QVERIFY(session.virtualBus()->plug("mouse"));
+        // The scan sees the mouse, but its arrival is ignored while asleep.
+        QTest::qWait(500);
+        QCOMPARE(visibleEntries(), 1);
+        session.setAwake(true);
+        // The scan's next pass reports what is present, so the mouse arrives after the resume.
+        QTRY_COMPARE_WITH_TIMEOUT(visibleEntries(), 2, 20000);
     }
 };
 

@@ -18,6 +18,7 @@
 #include "platform/data_paths.h"
 #include "platform/trace.h"
 #include "qt_dispatcher.h"
+#include "sleep_watch.h"
 
 namespace qm::shell {
 namespace {
@@ -49,7 +50,10 @@ public:
         return on;
     }
     void onGameEvent(const control::GameEvent& event) override {
-        tracef("control: game event %s not built yet", event.name.c_str());
+        m_Dispatcher.post([this, event] {
+            if (m_Window)
+                m_Window->OnGameEvent(event.name, event.wparam, event.lparam);
+        });
     }
     std::vector<control::DeviceReportRow> deviceReport() override {
         return control::deviceReportRows(m_Tables->Options);
@@ -87,6 +91,7 @@ struct AppSession::State {
     std::unique_ptr<ControlBridge> bridge;
     control::ControlServer server;
     AttachWatch attachWatch;
+    std::unique_ptr<SleepWatch> sleepWatch;
 };
 
 AppSession::AppSession() : m_State(std::make_unique<State>()) {}
@@ -99,6 +104,7 @@ AppSession::~AppSession() {
     s.dispatcher.stop();
     if (s.manager)
         s.manager->RemoveObserver(&s.attachWatch);
+    s.sleepWatch.reset();
     s.window.reset();
 }
 
@@ -136,6 +142,7 @@ AppSession::Start AppSession::start(const AppOptions& options) {
         m_State->server.publishHostLighting(on);
     });
     s.bridge->setWindow(s.window.get());
+    s.sleepWatch = std::make_unique<SleepWatch>([this](bool sleeping) { setAwake(!sleeping); });
 
     // udev knows only of real hardware; a virtual bus announces its own changes.
     const bool virtualBus = s.choice.bus != nullptr || s.choice.remote != nullptr;
@@ -151,6 +158,19 @@ AppSession::Start AppSession::start(const AppOptions& options) {
 
 CMainWnd* AppSession::window() const {
     return m_State->window.get();
+}
+
+void AppSession::setAwake(bool awake) {
+    State& s = *m_State;
+    if (!s.window)
+        return;
+    s.window->SetAwake(awake);
+    if (awake && s.scan)
+        s.scan->rescan();
+}
+
+emu::VirtualBus* AppSession::virtualBus() const {
+    return m_State->choice.bus.get();
 }
 
 bool AppSession::settled() const {

@@ -6,6 +6,10 @@
 #include <optional>
 #include <string>
 
+namespace qm::emu {
+class VirtualBus;
+}
+
 namespace qm::shell {
 
 class CMainWnd;
@@ -31,6 +35,11 @@ public:
     const std::string& error() const { return m_Error; }
     // Null unless start returned Running.
     CMainWnd* window() const;
+    // The system's suspend (false) and resume (true); the resume rescans the peripherals, since
+    // arrivals and departures while asleep were ignored.
+    void setAwake(bool awake);
+    // The in-process virtual peripherals, when they are in use.
+    emu::VirtualBus* virtualBus() const;
     // Whether the first scan pass is done and every visible entry's device has been read back.
     bool settled() const;
 

@@ -394,6 +394,26 @@ void CMainWnd::SetHostLightControl(bool on) {
         m_HostLightListener(on);
 }
 
+void CMainWnd::SetAwake(bool awake) {
+    if (awake == m_Awake)
+        return;
+    m_Awake = awake;
+    m_Manager.SetSuspended(!awake);
+    // Asleep, nobody drives the lighting; awake again, the devices get the control state back.
+    const bool hostControls = awake && m_HostLightControl;
+    for (int i = 0; i < m_Manager.EntryCount(); ++i)
+        m_Manager.Entry(i).device->SetHostLightControl(hostControls);
+}
+
+void CMainWnd::OnGameEvent(const std::string& name, std::uint32_t wparam, std::uint32_t lparam) {
+    if (!m_Awake) {
+        tracef("ui: game event %s while suspended; ignored", name.c_str());
+        return;
+    }
+    // Game lighting follows with the lighting page.
+    tracef("ui: game event %s (%u, %u)", name.c_str(), wparam, lparam);
+}
+
 void CMainWnd::pausePowerReads(bool pause) {
     for (KindGroup group : {KindGroup::Mouse, KindGroup::Keyboard}) {
         for (CTessarinUSBDevice* device : m_Manager.Devices(group))

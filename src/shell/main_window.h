@@ -7,7 +7,9 @@
 #include <QString>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "app/event_routes.h"
@@ -42,6 +44,12 @@ public:
     }
     // Reloads every text from the current language.
     void ApplyTexts();
+    // Suspend (false) and resume (true): while asleep the device messages and game events are
+    // ignored and the devices are told that the host does not drive their lighting.
+    void SetAwake(bool awake);
+    bool IsAwake() const { return m_Awake; }
+    // A game lighting event from another program; ignored while asleep.
+    void OnGameEvent(const std::string& name, std::uint32_t wparam, std::uint32_t lparam);
     bool HasTray() const { return m_Tray != nullptr; }
     // How many times the window was raised (for tests and traces).
     int RaiseCount() const { return m_RaiseCount; }
@@ -89,6 +97,7 @@ private:
     QSystemTrayIcon* m_Tray = nullptr;
     QMenu* m_TrayMenu = nullptr;
     bool m_HostLightControl = true;
+    bool m_Awake = true;
     std::function<void(bool)> m_HostLightListener;
     int m_RaiseCount = 0;
     bool m_Quitting = false;
