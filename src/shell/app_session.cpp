@@ -135,7 +135,7 @@ AppSession::Start AppSession::start(const AppOptions& options) {
     s.manager->AddObserver(&s.attachWatch);
     s.languages = std::make_unique<app::Languages>(app::Languages::Installed());
     s.languages->SetLanguage(s.languages->ReadLanguageIndex(app::SystemMessagesLocale()));
-    s.window = std::make_unique<CMainWnd>(*s.manager, *s.languages);
+    s.window = std::make_unique<CMainWnd>(*s.manager, *s.languages, s.dispatcher);
     s.window->SetQuitFunction([] { QCoreApplication::quit(); });
     s.window->SetHostLightListener([this](bool on) {
         m_State->bridge->setHostLighting(on);

@@ -15,6 +15,8 @@
 #include <QSystemTrayIcon>
 #include <QWindow>
 
+#include "app/function_page.h"
+#include "desktop_settings.h"
 #include "notifications.h"
 #include "platform/trace.h"
 #include "skin.h"
@@ -77,8 +79,8 @@ QIcon trayIcon() {
 
 }  // namespace
 
-CMainWnd::CMainWnd(DeviceManager& manager, app::Languages& languages)
-    : m_Manager(manager), m_Languages(languages) {
+CMainWnd::CMainWnd(DeviceManager& manager, app::Languages& languages, Dispatcher& timers)
+    : m_Manager(manager), m_Languages(languages), m_Timers(timers) {
     setObjectName(QStringLiteral("MainWnd"));
     setWindowTitle(QStringLiteral("Quillmark"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -168,6 +170,14 @@ void CMainWnd::ApplyTexts() {
     SetHostLightControl(m_HostLightControl);
 }
 
+bool CMainWnd::SetLanguage(int index) {
+    if (!m_Languages.SetLanguage(index))
+        return false;
+    ApplyTexts();
+    refresh();  // the page headers repeat the selector entries' names
+    return true;
+}
+
 void CMainWnd::addNewEntries() {
     while (static_cast<int>(m_Entries.size()) < m_Manager.EntryCount()) {
         const int index = static_cast<int>(m_Entries.size());
@@ -190,6 +200,16 @@ void CMainWnd::addNewEntries() {
         if (widgets.page == nullptr)
             widgets.page = new QWidget(m_DeviceSwitch);
         widgets.page->setProperty(kEntryIndex, index);
+        CDeviceProfileUI::Services services;
+        services.ask = [this](const std::string& key, int mode) { return Ask(key, mode); };
+        services.translate = [this](const std::string& key) {
+            return m_Languages.TranslateKey(key);
+        };
+        widgets.profiles = std::make_unique<CDeviceProfileUI>(
+            widgets.page->findChild<QWidget*>(QStringLiteral("DeviceProfileItem")), *model.device,
+            m_Timers, services);
+        widgets.profiles->LoadProfileList();
+        widgets.profiles->ShowFunctionPage(app::kTabLighting);
         if (m_DeviceSwitch != nullptr)
             m_DeviceSwitch->addWidget(widgets.page);
         widgets.power = loadLayout(QStringLiteral("MpDevicePower.ui"), m_PowerSwitch);
@@ -201,7 +221,7 @@ void CMainWnd::addNewEntries() {
             connectNotifications(
                 built, [this](const QString& type, QObject* sender) { Notify(type, sender); });
         }
-        m_Entries.push_back(widgets);
+        m_Entries.push_back(std::move(widgets));
         ApplyTexts();
     }
 }
@@ -226,13 +246,8 @@ void CMainWnd::refresh() {
                 entry->findChild<QLabel*>(QStringLiteral("device_select_name"))
                     ? entry->findChild<QLabel*>(QStringLiteral("device_select_name"))->text()
                     : QString::fromStdString(model.device->DeviceName()));
-        if (auto* profile = page->findChild<QComboBox*>(QStringLiteral("device_profile_combo"))) {
-            const QString current = QString::fromStdString(model.device->GetProfileName());
-            if (profile->count() != 1 || profile->itemText(0) != current) {
-                profile->clear();
-                profile->addItem(current);
-            }
-        }
+        if (m_Entries[i].profiles)
+            m_Entries[i].profiles->Refresh();
     }
     const bool noDevice = m_Manager.NoDevice();
     if (m_NoDeviceLink != nullptr)
@@ -356,7 +371,23 @@ void CMainWnd::runRoute(const app::RoutedEvent& routed, const QString& name, QOb
             break;
         }
         case Route::SetFunctionPage:
-            setFunctionPage(sender);
+        case Route::ProfileAdd:
+        case Route::ProfileDelete:
+        case Route::ProfileCopy:
+        case Route::ProfileImport:
+        case Route::ProfileExport:
+        case Route::ProfileReset:
+        case Route::ProfileRename:
+        case Route::ProfileMenuToggle:
+        case Route::ProfileSelect:
+        case Route::RestoreDefaults:
+            if (CDeviceProfileUI* profiles = currentProfiles();
+                profiles != nullptr && profiles->RunRoute(routed.target, sender))
+                refresh();
+            break;
+        case Route::OpenSystemDeviceSettings:
+            if (routed.index == 0 || routed.index == 1)
+                openDesktopSettings(static_cast<DesktopSettings>(routed.index));
             break;
         default:
             tracef("ui: %s (route %d, index %d) not built yet", qPrintable(name),
@@ -365,16 +396,18 @@ void CMainWnd::runRoute(const app::RoutedEvent& routed, const QString& name, QOb
     }
 }
 
-void CMainWnd::setFunctionPage(QObject* tab) {
-    // Each tab carries the index of its sub-page frame in the page's "function_switch".
-    const QVariant page = tab->property("page");
-    for (QObject* at = tab->parent(); at != nullptr; at = at->parent()) {
-        if (auto* frames = at->findChild<QStackedWidget*>(QStringLiteral("function_switch"))) {
-            if (page.isValid())
-                frames->setCurrentIndex(page.toInt());
-            return;
-        }
+CDeviceProfileUI* CMainWnd::currentProfiles() const {
+    const CTessarinUSBDevice* current = m_Manager.CurrentDevice();
+    for (int i = 0; current != nullptr && i < static_cast<int>(m_Entries.size()); ++i) {
+        if (m_Manager.Entry(i).device.get() == current)
+            return m_Entries[i].profiles.get();
     }
+    return nullptr;
+}
+
+int CMainWnd::Ask(const std::string& textKey, int buttonMode) {
+    tracef("ui: message %s (buttons %d)", textKey.c_str(), buttonMode);
+    return 0;
 }
 
 void CMainWnd::SetHostLightControl(bool on) {

@@ -9,12 +9,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/event_routes.h"
 #include "app/languages.h"
 #include "device/model/device_manager.h"
+#include "device_profile_ui.h"
 
 class QLabel;
 class QMenu;
@@ -25,8 +27,8 @@ namespace qm::shell {
 
 class CMainWnd final : public QWidget, public DeviceManagerObserver {
 public:
-    // manager and languages must outlive the window.
-    CMainWnd(DeviceManager& manager, app::Languages& languages);
+    // manager, languages and timers (the dispatcher the devices use) must outlive the window.
+    CMainWnd(DeviceManager& manager, app::Languages& languages, Dispatcher& timers);
     ~CMainWnd() override;
 
     // Every user action on a named control: routes {type, sender name} and runs its target.
@@ -44,6 +46,9 @@ public:
     }
     // Reloads every text from the current language.
     void ApplyTexts();
+    // Switches the language (an index of "Language.config") and reloads every text of the main
+    // window, its pages and its open child windows at once. False when nothing changed.
+    bool SetLanguage(int index);
     // Suspend (false) and resume (true): while asleep the device messages and game events are
     // ignored and the devices are told that the host does not drive their lighting.
     void SetAwake(bool awake);
@@ -53,6 +58,9 @@ public:
     bool HasTray() const { return m_Tray != nullptr; }
     // How many times the window was raised (for tests and traces).
     int RaiseCount() const { return m_RaiseCount; }
+    // Shows the message of a language key (or a plain text) in the message box; buttonMode 0:
+    // confirm only, 1: confirm and cancel. 1 when the user confirmed, else 0.
+    int Ask(const std::string& textKey, int buttonMode);
     // Called when the window closes for good (the tray's "exit", or a close without a tray).
     void SetQuitFunction(std::function<void()> quit) { m_OnQuit = std::move(quit); }
 
@@ -65,9 +73,10 @@ protected:
 
 private:
     struct EntryWidgets {
-        QWidget* entry = nullptr;  // the "DeviceOption" layout
-        QWidget* page = nullptr;   // the device page in "device_switch"
-        QWidget* power = nullptr;  // the power display in "device_power_switch"
+        QWidget* entry = nullptr;                    // the "DeviceOption" layout
+        QWidget* page = nullptr;                     // the device page in "device_switch"
+        QWidget* power = nullptr;                    // the power display in "device_power_switch"
+        std::unique_ptr<CDeviceProfileUI> profiles;  // the page's profile control
     };
 
     void buildLayout();
@@ -79,7 +88,8 @@ private:
     void updatePower(int entry, const PowerStatus& power);
     int entryOf(QObject* control) const;
     void runRoute(const app::RoutedEvent& routed, const QString& name, QObject* sender);
-    void setFunctionPage(QObject* tab);
+    // The profile control of the current device's page, or null.
+    CDeviceProfileUI* currentProfiles() const;
     void pausePowerReads(bool pause);
     template <typename T>
     T* control(const char* name) const {
@@ -88,6 +98,7 @@ private:
 
     DeviceManager& m_Manager;
     app::Languages& m_Languages;
+    Dispatcher& m_Timers;
     QWidget* m_Root = nullptr;
     QWidget* m_SelectorLayout = nullptr;
     QStackedWidget* m_DeviceSwitch = nullptr;
