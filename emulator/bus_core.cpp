@@ -43,6 +43,15 @@ BusCore::BusCore(Clock& clock, TimingModel timing) : m_Clock(clock), m_Timing(ti
     }
     for (const char* name : kPeripheralNames)
         m_Slots.emplace(name, Slot{});
+    // A change made on a firmware is reported on every connection of it that is plugged in.
+    for (auto& [firmwareName, peripheral] : m_Firmwares) {
+        peripheral->setEventSink([this, firmwareName = firmwareName](std::uint16_t code) {
+            for (const char* name : kPeripheralNames)
+                if (const Identity* identity = findIdentity(name);
+                    identity != nullptr && identity->firmware == firmwareName)
+                    emitEvent(name, code);
+        });
+    }
 }
 
 Peripheral* BusCore::firmware(std::string_view firmwareName) {

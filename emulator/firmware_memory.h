@@ -57,7 +57,14 @@ struct FirmwareSpec {
     std::size_t profileStride = 64;      // bytes between profile blocks in Params
     std::size_t frameLength = 0;         // bytes of a host lighting frame (0x12); 0 when none
     bool lightingOutputReports = false;  // takes its frames as output reports 0xFF (headset)
+    // A profile switched on the device is reported as 0x10nn (slot in the low nibble); without
+    // this, as 0x401 like any other change.
+    bool slotEvents = false;
 };
+
+// Event codes a firmware sends on its event interface.
+inline constexpr std::uint16_t kEventSettingsChanged = 0x0401;
+inline constexpr std::uint16_t kEventSlotSwitched = 0x1000;
 
 // Parameter memory of count profile blocks, stride bytes apart, each starting with block; byte 0
 // (the active profile) is 0.

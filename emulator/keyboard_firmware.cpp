@@ -164,6 +164,7 @@ FirmwareSpec keyboardFirmware() {
     spec.factory[Area::CustomLighting].assign(kCustomPages * kCustomLightingPageSize, 0);
     spec.factory[Area::Status] = {80, 2, 0, 0, 0, 0};
     spec.frameLength = codes.size();  // 3 bytes per key
+    spec.slotEvents = true;
     return spec;
 }
 

@@ -121,6 +121,7 @@ FirmwareSpec mouseFirmware() {
     spec.factory[Area::ShootData].assign(kShootBytes, 0);
     spec.factory[Area::Status] = {75, 2, 0, 0, 0, 0};
     spec.frameLength = kLedCount * 3;
+    spec.slotEvents = true;
     return spec;
 }
 

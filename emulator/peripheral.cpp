@@ -183,12 +183,32 @@ std::uint8_t Peripheral::activeProfile() const {
 }
 
 bool Peripheral::setActiveProfile(std::uint8_t profile) {
-    if (profile >= profileCount())
+    if (profile >= profileCount() || !writeSetting(0, 0, profile))
         return false;
-    return setSetting(0, 0, profile);
+    sendEvent(m_Spec.slotEvents ? static_cast<std::uint16_t>(kEventSlotSwitched | (profile & 0x0F))
+                                : kEventSettingsChanged);
+    return true;
 }
 
 bool Peripheral::setSetting(std::size_t profile, std::size_t byte, std::uint8_t value) {
+    if (!writeSetting(profile, byte, value))
+        return false;
+    sendEvent(kEventSettingsChanged);
+    return true;
+}
+
+void Peripheral::setEventSink(EventSink sink) {
+    std::lock_guard lock(m_SinkLock);
+    m_EventSink = std::move(sink);
+}
+
+void Peripheral::sendEvent(std::uint16_t code) {
+    std::lock_guard lock(m_SinkLock);
+    if (m_EventSink)
+        m_EventSink(code);
+}
+
+bool Peripheral::writeSetting(std::size_t profile, std::size_t byte, std::uint8_t value) {
     if (profile >= profileCount() || byte >= m_Spec.profileStride)
         return false;
     const std::uint8_t bytes[] = {value};

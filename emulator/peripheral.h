@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <string>
@@ -66,11 +67,17 @@ public:
     std::size_t profileStride() const { return m_Spec.profileStride; }
     std::size_t profileCount() const;
     std::uint8_t activeProfile() const;
-    // Switches the active profile as the device's own keys would. False beyond the profile count.
+    // Switches the active profile as the device's own keys would, and reports it as the firmware
+    // does: 0x10nn (keyboard, mouse) or 0x401. False beyond the profile count.
     bool setActiveProfile(std::uint8_t profile);
-    // One byte of a profile's block in parameter memory; false (or 0) outside the block. Byte 0 of
-    // profile 0 is the active profile index.
+    // One byte of a profile's block in parameter memory, changed on the device and reported as
+    // 0x401; false (or 0) outside the block. Byte 0 of profile 0 is the active profile index.
     bool setSetting(std::size_t profile, std::size_t byte, std::uint8_t value);
+
+    // Where the firmware's event codes go (the bus sends them on the event interface). Called
+    // outside the firmware's lock.
+    using EventSink = std::function<void(std::uint16_t code)>;
+    void setEventSink(EventSink sink);
     std::uint8_t setting(std::size_t profile, std::size_t byte) const;
 
     Counters counters() const;
@@ -94,6 +101,8 @@ private:
     // The status of one request; a read puts its data into answer. Called under m_Lock.
     std::uint8_t process(const report::Report& request, report::Report& answer);
     void completeFrame(std::span<const std::uint8_t> frame);
+    bool writeSetting(std::size_t profile, std::size_t byte, std::uint8_t value);
+    void sendEvent(std::uint16_t code);
 
     const FirmwareSpec m_Spec;
     Clock& m_Clock;
@@ -106,6 +115,8 @@ private:
     HeadsetFrame m_HeadsetFrame{};
     std::uint64_t m_FrameCount = 0;
     std::deque<Clock::time_point> m_FrameTimes;
+    std::mutex m_SinkLock;
+    EventSink m_EventSink;
 };
 
 }  // namespace qm::emu

@@ -17,6 +17,10 @@ enum class DeviceChange {
     PowerStatus,        // a new status block was read
     ProfileLoaded,      // the active profile was (re)loaded
     PageRefresh,        // settings changed on the device; the page should show them again
+    LayoutRead,         // the key code and LED index tables were read; the position maps changed
+    SettingsRead,       // the settings block was read back into the device and its profile
+    SlotChanged,        // the device reported another active on-board slot
+    KeyAssignments,     // the key assignment list changed (captions to refresh)
 };
 
 const char* changeName(DeviceChange change);

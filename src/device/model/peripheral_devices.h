@@ -1,33 +1,16 @@
 // The four peripheral classes. What they share with the base is here; their own settings blocks,
-// key tables and lighting come with their features.
+// key tables and lighting come with their features. The keyboard has its own header.
 #pragma once
 
 #include <memory>
 
+#include "device/model/keyboard_device.h"
+#include "device/model/linked_device.h"
 #include "device/model/tessarin_usb_device.h"
 #include "profile/hs6533_profile_data.h"
-#include "profile/keyboard_profile_data.h"
 #include "profile/mouse_profile_data.h"
 
 namespace qm {
-
-// Keyboard and mouse reach their receiver's link state with command 0xAA.
-class CTessarinLinkedDevice : public CTessarinUSBDevice {
-public:
-    using CTessarinUSBDevice::CTessarinUSBDevice;
-    // Through the receiver, with the transport open and the peripheral linked.
-    bool IsDeviceOnline() override;
-    // Battery and charging state, when the peripheral answers (through the receiver or on cable).
-    void ReadPowerStatus() override;
-    // Reads the settings back after a change made on the device.
-    void DeferredOperation1() override;
-};
-
-class CTessarinKeyboardDevice final : public CTessarinLinkedDevice {
-public:
-    explicit CTessarinKeyboardDevice(DeviceContext& context)
-        : CTessarinLinkedDevice(context, std::make_unique<CKeyboardProfiledata>()) {}
-};
 
 class CTessarinMouseDevice final : public CTessarinLinkedDevice {
 public:

@@ -38,6 +38,14 @@ const char* changeName(DeviceChange change) {
             return "profile";
         case DeviceChange::PageRefresh:
             return "refresh";
+        case DeviceChange::LayoutRead:
+            return "layout";
+        case DeviceChange::SettingsRead:
+            return "settings";
+        case DeviceChange::SlotChanged:
+            return "slot";
+        case DeviceChange::KeyAssignments:
+            return "keys";
     }
     return "unknown";
 }
@@ -109,13 +117,17 @@ void CTessarinUSBDevice::ActiveProfileChanged(const std::string& profileId,
     ProfilePath(profileFile);
     LoadProfile();
     m_ProfileWriteResult = 0;
-    if (change != ProfileChange::Loaded && m_Transport.IsOpen()) {
-        ApplyProfile();
-        m_ProfileWriteResult = WriteParameters();
-        if (m_ProfileWriteResult < 0)
+    if (change != ProfileChange::Loaded && !m_QuietProfileChange && m_Transport.IsOpen()) {
+        m_ProfileWriteResult = WriteWholeProfile();
+        if (m_ProfileWriteResult != kResultOk)
             tracef("%s: writing the profile failed (%d)", m_DeviceName.c_str(),
                    m_ProfileWriteResult);
     }
+}
+
+int CTessarinUSBDevice::WriteWholeProfile() {
+    ApplyProfile();
+    return WriteParameters();
 }
 
 std::string CTessarinUSBDevice::UserDataFolder() const {
@@ -175,15 +187,25 @@ void CTessarinUSBDevice::ApplyToPage() {
 
 void CTessarinUSBDevice::OnEventCode(std::uint16_t code) {
     tracef("%s: event code 0x%04x", m_DeviceName.c_str(), code);
+    const bool cabled = m_Kind == DEVICE_MOUSEPAD || m_Kind == DEVICE_HEADSET;
     if (code == 0x0401) {
-        // A setting changed on the device: read it back shortly (mousepad and headset later).
-        const bool slow = m_Kind == DEVICE_MOUSEPAD || m_Kind == DEVICE_HEADSET;
-        std::weak_ptr<bool> alive = m_Alive;
-        m_Context.dispatcher.postAfter(std::chrono::milliseconds(slow ? 500 : 50), [this, alive] {
-            if (auto a = alive.lock(); a && *a)
-                DeferredOperation1();
-        });
+        // A setting changed on the device: read it back shortly.
+        scheduleReadBack(std::chrono::milliseconds(cabled ? 500 : 50));
+        return;
     }
+    if (!cabled)
+        OnDeviceNotification(code);
+}
+
+void CTessarinUSBDevice::scheduleReadBack(std::chrono::milliseconds delay) {
+    m_Context.dispatcher.cancel(m_ReadBackTimer);
+    std::weak_ptr<bool> alive = m_Alive;
+    m_ReadBackTimer = m_Context.dispatcher.postAfter(delay, [this, alive] {
+        if (auto a = alive.lock(); !a || !*a)
+            return;
+        m_ReadBackTimer = 0;
+        DeferredOperation1();
+    });
 }
 
 int CTessarinUSBDevice::readStatusBlock() {
@@ -261,8 +283,11 @@ void CTessarinUSBDevice::eventReaderLoop(std::stop_token stop, bool receiver) {
             !items[0].IsDataSet)
             continue;
         const HidReportItem& first = items[0];
+        // A report without a usage (a key-up, or an empty array) carries no event.
         const std::uint16_t code = first.IsButtonData ? (first.Usages.empty() ? 0 : first.Usages[0])
                                                       : static_cast<std::uint16_t>(first.Value);
+        if (code == 0)
+            continue;
         std::weak_ptr<bool> alive = m_Alive;
         m_Context.dispatcher.post([this, alive, code] {
             if (auto a = alive.lock(); a && *a)

@@ -88,7 +88,31 @@ public:
     virtual int LoadProfile();
     // Tells observers that the page should show the device's state again.
     virtual void ApplyToPage();
+    // Restores the factory settings into the active profile file (keyboard, mouse).
     virtual void ReloadProfile() {}
+    // Restores the default assignment of keys whose macro no longer exists (keyboard, mouse).
+    virtual void CheckMacroReferences() {}
+    // The macros the key assignments use, each once, in order of first use (keyboard, mouse).
+    virtual std::vector<int> UsedMacroList() { return {}; }
+    // Writes a key assignment list, or the current one, to the device's key table of slot.
+    // Returns 1 or the first failing transport result; 0 when nothing was written.
+    virtual int WriteKeyTableFor(int slot, const std::vector<KeyAssignmentRecord>& assignments) {
+        (void)slot;
+        (void)assignments;
+        return 0;
+    }
+    virtual int WriteKeyTable(int slot) {
+        (void)slot;
+        return 0;
+    }
+    // Writes the macro block of the given macros: 0 when nothing had to be sent or it was sent,
+    // -1 when it could not be, a positive count of events to remove when it does not fit.
+    virtual int WriteMacroBlock(const std::vector<int>& macros) {
+        (void)macros;
+        return 0;
+    }
+    // Reloads the macro and light effect names the page shows.
+    virtual void LoadMacroAndLightNames() {}
     virtual int WriteParameters() { return 0; }
     virtual void SetFunctionPage(int type) { m_FunctionPage = type; }
     int GetFunctionPage() const { return m_FunctionPage; }
@@ -113,8 +137,12 @@ public:
     virtual void SetSelectedKey(int index) { m_SelectedKey = index; }
     int GetDeviceTypeIndex() const { return m_DeviceTypeIndex; }
 
-    // An event code arrived on an event interface (on the UI thread).
+    // An event code arrived on an event interface (on the UI thread). 0x401 asks for a
+    // read-back (DeferredOperation1 after 50 ms, 500 ms for the mousepad and headset); keyboard
+    // and mouse pass every other code to OnDeviceNotification, mousepad and headset ignore them.
     virtual void OnEventCode(std::uint16_t code);
+    // A device notification other than 0x401 (keyboard, mouse).
+    virtual void OnDeviceNotification(std::uint16_t code) { (void)code; }
 
     // Event interfaces: one per connection, each with its reader thread. Opening an interface
     // closes the one of the other connection first. Closing wakes the reader, joins it, then
@@ -162,6 +190,12 @@ protected:
     int readStatusBlock();
     // Tells observers, on the UI thread.
     void notify(DeviceChange change);
+    // Runs DeferredOperation1 once after delay on the UI thread; a read-back already waiting is
+    // replaced, as a window timer is restarted.
+    void scheduleReadBack(std::chrono::milliseconds delay);
+    // After a profile was selected, deleted or reset while attached: writes the whole profile to
+    // the peripheral. The base applies the lighting and writes the settings block.
+    virtual int WriteWholeProfile();
 
     DeviceContext& m_Context;
     std::unique_ptr<CBasicProfiledata> m_ProfileData;
@@ -191,6 +225,8 @@ protected:
     std::atomic<bool> m_WindowActive{true};
     bool m_BatteryDisplay = false;
     int m_ProfileWriteResult = 0;
+    // Set while the device itself asked for the profile reset: the profile is loaded, not written.
+    bool m_QuietProfileChange = false;
     std::atomic<bool> m_PowerReadsPaused{false};
 
 private:
@@ -199,6 +235,7 @@ private:
 
     std::array<std::jthread, 2> m_EventReaders;  // cable, receiver
     std::jthread m_LightThread;
+    Dispatcher::TimerId m_ReadBackTimer = 0;
     std::vector<DeviceObserver*> m_Observers;
     mutable std::mutex m_StatusLock;
     std::optional<PowerStatus> m_PowerStatus;
