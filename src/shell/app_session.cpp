@@ -11,6 +11,7 @@
 #include "cli/backend_choice.h"
 #include "device/hid/scan_thread.h"
 #include "device/model/device_manager.h"
+#include "font_faces_qt.h"
 #include "main_window.h"
 #include "platform/clock.h"
 #include "platform/control_client.h"
@@ -135,6 +136,7 @@ AppSession::Start AppSession::start(const AppOptions& options) {
     s.manager->AddObserver(&s.attachWatch);
     s.languages = std::make_unique<app::Languages>(app::Languages::Installed());
     s.languages->SetLanguage(s.languages->ReadLanguageIndex(app::SystemMessagesLocale()));
+    ApplyLanguageFont(-1, s.languages->current());
     s.window = std::make_unique<CMainWnd>(*s.manager, *s.languages, s.dispatcher);
     s.window->SetQuitFunction([] { QCoreApplication::quit(); });
     s.window->SetHostLightListener([this](bool on) {

@@ -14,6 +14,7 @@
 
 #include "app_session.h"
 #include "main_window.h"
+#include "platform/control_client.h"
 #include "platform/trace.h"
 
 namespace {
@@ -56,6 +57,13 @@ int main(int argc, char** argv) {
         return 2;
     if (arguments.verbose || std::getenv("QUILLMARK_TRACE") != nullptr)
         qm::setTraceEnabled(true);
+
+    // A second start only wakes the first, and needs no display for that.
+    const std::string controlPath = arguments.app.controlPath.empty()
+                                        ? qm::control::socketPathFromEnvironment()
+                                        : arguments.app.controlPath;
+    if (!arguments.screenshot && qm::control::raiseRunningApp(controlPath))
+        return 0;
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmark"));

@@ -15,11 +15,15 @@
 #include <QSystemTrayIcon>
 #include <QWindow>
 
+#include "about_window.h"
 #include "app/function_page.h"
 #include "desktop_settings.h"
+#include "font_faces_qt.h"
+#include "message_box.h"
 #include "notifications.h"
 #include "platform/trace.h"
 #include "skin.h"
+#include "skin_frame.h"
 
 namespace qm::shell {
 namespace {
@@ -86,6 +90,8 @@ CMainWnd::CMainWnd(DeviceManager& manager, app::Languages& languages, Dispatcher
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowIcon(trayIcon());
     buildLayout();
+    m_SkinChanges.Subscribe(
+        [this](const app::SkinChanged& change) { ApplySkinChange(m_Root, change); });
     createTray();
     ApplyTexts();
     m_Manager.AddObserver(this);
@@ -133,6 +139,8 @@ void CMainWnd::createTray() {
             if (action->objectName() == "exit") {
                 m_Quitting = true;
                 close();
+            } else if (action->objectName() == "about_menu") {
+                openAbout();
             } else {
                 tracef("ui: menu %s not built yet", qPrintable(action->objectName()));
             }
@@ -171,9 +179,19 @@ void CMainWnd::ApplyTexts() {
 }
 
 bool CMainWnd::SetLanguage(int index) {
+    const int previous = m_Languages.current();
     if (!m_Languages.SetLanguage(index))
         return false;
+    ApplyLanguageFont(previous, index);
     ApplyTexts();
+    for (auto* about : findChildren<CAboutWnd*>(QString(), Qt::FindDirectChildrenOnly))
+        about->ApplyTexts();
+    for (auto* picker : findChildren<CSkinFrame*>(QString(), Qt::FindDirectChildrenOnly))
+        picker->ApplyTexts();
+    for (EntryWidgets& widgets : m_Entries) {
+        if (widgets.controller)
+            widgets.controller->Refresh();
+    }
     refresh();  // the page headers repeat the selector entries' names
     return true;
 }
@@ -210,6 +228,11 @@ void CMainWnd::addNewEntries() {
             m_Timers, services);
         widgets.profiles->LoadProfileList();
         widgets.profiles->ShowFunctionPage(app::kTabLighting);
+        ui::PageServices pageServices;
+        pageServices.translate = services.translate;
+        pageServices.ask = services.ask;
+        pageServices.timers = &m_Timers;
+        widgets.controller = ui::createDevicePage(widgets.page, *model.device, pageServices);
         if (m_DeviceSwitch != nullptr)
             m_DeviceSwitch->addWidget(widgets.page);
         widgets.power = loadLayout(QStringLiteral("MpDevicePower.ui"), m_PowerSwitch);
@@ -248,6 +271,8 @@ void CMainWnd::refresh() {
                     : QString::fromStdString(model.device->DeviceName()));
         if (m_Entries[i].profiles)
             m_Entries[i].profiles->Refresh();
+        if (m_Entries[i].controller)
+            m_Entries[i].controller->Refresh();
     }
     const bool noDevice = m_Manager.NoDevice();
     if (m_NoDeviceLink != nullptr)
@@ -381,33 +406,49 @@ void CMainWnd::runRoute(const app::RoutedEvent& routed, const QString& name, QOb
         case Route::ProfileMenuToggle:
         case Route::ProfileSelect:
         case Route::RestoreDefaults:
-            if (CDeviceProfileUI* profiles = currentProfiles();
-                profiles != nullptr && profiles->RunRoute(routed.target, sender))
+            if (const int entry = currentEntry();
+                entry >= 0 && m_Entries[entry].profiles->RunRoute(routed.target, sender))
                 refresh();
+            break;
+        case Route::OpenSkinPicker:
+            openSkinPicker();
             break;
         case Route::OpenSystemDeviceSettings:
             if (routed.index == 0 || routed.index == 1)
                 openDesktopSettings(static_cast<DesktopSettings>(routed.index));
             break;
-        default:
-            tracef("ui: %s (route %d, index %d) not built yet", qPrintable(name),
-                   static_cast<int>(routed.target), routed.index);
+        default: {
+            // Everything else belongs to the controls of the current device's page.
+            const int entry = currentEntry();
+            ui::DevicePage* page = entry >= 0 ? m_Entries[entry].controller.get() : nullptr;
+            if (page == nullptr || !page->RunRoute(routed.target, routed.index, sender))
+                tracef("ui: %s (route %d, index %d) not built yet", qPrintable(name),
+                       static_cast<int>(routed.target), routed.index);
             break;
+        }
     }
 }
 
-CDeviceProfileUI* CMainWnd::currentProfiles() const {
+int CMainWnd::currentEntry() const {
     const CTessarinUSBDevice* current = m_Manager.CurrentDevice();
     for (int i = 0; current != nullptr && i < static_cast<int>(m_Entries.size()); ++i) {
         if (m_Manager.Entry(i).device.get() == current)
-            return m_Entries[i].profiles.get();
+            return i;
     }
-    return nullptr;
+    return -1;
+}
+
+void CMainWnd::openSkinPicker() {
+    CSkinFrame::Open(this, m_SkinChanges, m_Languages);
+}
+
+void CMainWnd::openAbout() {
+    CAboutWnd::Open(this, m_Languages, QStringLiteral(QM_VERSION));
 }
 
 int CMainWnd::Ask(const std::string& textKey, int buttonMode) {
-    tracef("ui: message %s (buttons %d)", textKey.c_str(), buttonMode);
-    return 0;
+    return ShowMessageBox(this, QStringLiteral("message_title_text"),
+                          QString::fromStdString(textKey), 96, 0, buttonMode, m_Languages);
 }
 
 void CMainWnd::SetHostLightControl(bool on) {

@@ -15,8 +15,10 @@
 
 #include "app/event_routes.h"
 #include "app/languages.h"
+#include "app/skin_change.h"
 #include "device/model/device_manager.h"
 #include "device_profile_ui.h"
+#include "ui/device_page.h"
 
 class QLabel;
 class QMenu;
@@ -77,6 +79,7 @@ private:
         QWidget* page = nullptr;                     // the device page in "device_switch"
         QWidget* power = nullptr;                    // the power display in "device_power_switch"
         std::unique_ptr<CDeviceProfileUI> profiles;  // the page's profile control
+        std::unique_ptr<ui::DevicePage> controller;  // the page's own controls, when it has any
     };
 
     void buildLayout();
@@ -88,8 +91,10 @@ private:
     void updatePower(int entry, const PowerStatus& power);
     int entryOf(QObject* control) const;
     void runRoute(const app::RoutedEvent& routed, const QString& name, QObject* sender);
-    // The profile control of the current device's page, or null.
-    CDeviceProfileUI* currentProfiles() const;
+    // The entry of the current device, or -1.
+    int currentEntry() const;
+    void openSkinPicker();
+    void openAbout();
     void pausePowerReads(bool pause);
     template <typename T>
     T* control(const char* name) const {
@@ -113,6 +118,7 @@ private:
     int m_RaiseCount = 0;
     bool m_Quitting = false;
     std::function<void()> m_OnQuit;
+    app::SkinChangeObserver m_SkinChanges;
 };
 
 }  // namespace qm::shell
