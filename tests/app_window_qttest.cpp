@@ -109,6 +109,24 @@ private slots:
         }
     }
 
+    void languageSwitchReloadsEveryText() {
+        AppSession session;
+        QCOMPARE(session.start({"keyboard", controlPath()}), AppSession::Start::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(session.settled(), 20000);
+        qm::shell::CMainWnd* window = session.window();
+        auto* hostLighting = window->findChild<QAbstractButton*>("control_light_status");
+        auto* tab = window->findChild<QAbstractButton*>("deng_Op_tab");
+        QVERIFY(tab != nullptr);
+        const QString englishTab = tab->text();
+        QCOMPARE(hostLighting->text(), QString("Lighting control on"));
+        QVERIFY(window->SetLanguage(0));  // Chinese
+        QCOMPARE(hostLighting->text(), QString::fromUtf8("控制灯光"));
+        QVERIFY(tab->text() != englishTab);
+        QVERIFY(!window->SetLanguage(0));  // already current
+        QVERIFY(window->SetLanguage(1));
+        QCOMPARE(tab->text(), englishTab);
+    }
+
     void suspendIgnoresArrivalsUntilResume() {
         AppSession session;
         QCOMPARE(session.start({"keyboard", controlPath()}), AppSession::Start::Running);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 
 #include "platform/data_paths.h"
 #include "profile/json_file.h"
@@ -181,6 +182,32 @@ TEST(ShippedLanguages, ChineseFirstAndBothFilesHaveTheSameKeys) {
         EXPECT_TRUE(english.contains(key)) << key;
     EXPECT_NE(english.at("message_text_16").find("%d"), std::string::npos);
     EXPECT_NE(chinese.at("message_text_16").find("%d"), std::string::npos);
+}
+
+// Every text key a skin layout names (its "textkey" properties) has a text in every shipped
+// language, so no control ever shows a bare key.
+TEST(ShippedLanguages, EveryLayoutTextKeyIsTranslated) {
+    const auto list = LoadLanguageList(defaultDataFolder() + "Language.config");
+    ASSERT_FALSE(list.empty());
+    const std::regex textKey(R"(name="textkey">\s*<string>([^<]*)<)");
+    int keys = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(shippedDataFolder() + "skin")) {
+        if (entry.path().extension() != ".ui")
+            continue;
+        std::ifstream file(entry.path());
+        const std::string layout{std::istreambuf_iterator<char>(file), {}};
+        for (auto match = std::sregex_iterator(layout.begin(), layout.end(), textKey);
+             match != std::sregex_iterator(); ++match) {
+            const std::string key = (*match)[1];
+            ++keys;
+            for (const LanguageEntry& language : list) {
+                EXPECT_TRUE(
+                    LoadLanguageTexts(shippedDataFolder() + "lang/" + language.file).contains(key))
+                    << entry.path().filename() << ": " << key << " missing in " << language.file;
+            }
+        }
+    }
+    EXPECT_GT(keys, 0);
 }
 
 }  // namespace
