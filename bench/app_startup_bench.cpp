@@ -39,6 +39,8 @@ int measureOnce(int argc, char** argv, std::chrono::steady_clock::time_point pro
     for (const char* variable : {"XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME"})
         qputenv(variable, home.filePath(variable).toUtf8());
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform's notes on what it cannot do would drown the figures.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     QApplication application(argc, argv);
     qm::shell::AppSession session;
     if (session.start({std::string(), home.filePath("control").toStdString()}) !=
