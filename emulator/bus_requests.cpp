@@ -5,6 +5,7 @@
 #include "device/hid/bus_protocol.h"
 #include "emulator/bus_server_state.h"
 #include "emulator/identity.h"
+#include "emulator/peripheral.h"
 #include "platform/trace.h"
 
 namespace qm::emu {
@@ -19,7 +20,7 @@ struct Request {
 };
 
 // clang-format off
-const std::array<Request, 15> kRequests = {{
+const std::array<Request, 18> kRequests = {{
     {bus::op::kEnumerate, BusRole::Host,    &BusServerState::enumerate},
     {bus::op::kExists,    BusRole::Host,    &BusServerState::exists},
     {bus::op::kOpen,      BusRole::Host,    &BusServerState::open},
@@ -34,6 +35,9 @@ const std::array<Request, 15> kRequests = {{
     {bus::op::kFault,     BusRole::Control, &BusServerState::fault},
     {bus::op::kEmit,      BusRole::Control, &BusServerState::emit},
     {bus::op::kStatus,    BusRole::Control, &BusServerState::status},
+    {bus::op::kProfile,   BusRole::Control, &BusServerState::switchProfile},
+    {bus::op::kSet,       BusRole::Control, &BusServerState::setByte},
+    {bus::op::kReset,     BusRole::Control, &BusServerState::factoryReset},
     {bus::op::kHello,     BusRole::None,    &BusServerState::hello},
 }};
 // clang-format on
@@ -61,6 +65,35 @@ std::string receiverOf(const std::string& name) {
     if (name == "keyboard" || name == "mouse")
         return name + "-receiver";
     return name;
+}
+
+// The firmware of a built-in peripheral that can be changed on the device now: one of its
+// connections (cable or receiver) is plugged in and switched on. Null, with the refusal in
+// refusal, otherwise.
+Peripheral* changeableFirmware(VirtualBus& bus, const Json::Value& request, const std::string& name,
+                               Json::Value& refusal) {
+    const Identity* identity = isPeripheralName(name) ? findIdentity(name) : nullptr;
+    Peripheral* firmware = identity != nullptr ? bus.firmware(name) : nullptr;
+    if (firmware == nullptr) {
+        refusal = bus::errorAnswer(request, bus::error::kNotFound, "no peripheral named " + name);
+        return nullptr;
+    }
+    for (const char* each : kPeripheralNames) {
+        const Identity* other = findIdentity(each);
+        if (other != nullptr && other->firmware == identity->firmware && bus.isPlugged(each) &&
+            bus.isPowered(each))
+            return firmware;
+    }
+    refusal = bus::errorAnswer(request, bus::error::kNotPlugged,
+                               name + " is not plugged in or switched off");
+    return nullptr;
+}
+
+// "slots 0 to 3" for a firmware's profile slots.
+std::string slotRange(const Peripheral& firmware) {
+    const std::size_t slots = firmware.profileCount();
+    return slots == 0 ? std::string("no profile slots")
+                      : "profile slots 0 to " + std::to_string(slots - 1);
 }
 
 // Forwards the input reports of a built-in interface to the loop until it ends.
@@ -496,6 +529,73 @@ Json::Value BusServerState::status(BusConnection&, const Json::Value& request) {
         devices.append(entry);
     }
     return answer;
+}
+
+// --- Changes made on a built-in peripheral ---------------------------------------------------
+
+Json::Value BusServerState::switchProfile(BusConnection&, const Json::Value& request) {
+    bus::Fields fields(request);
+    const std::string name = fields.text("name", bus::kMaxName);
+    const std::uint32_t slot = fields.number("slot", 255);
+    if (!fields.ok())
+        return malformed(request, fields);
+    Json::Value refusal;
+    Peripheral* firmware = changeableFirmware(bus, request, name, refusal);
+    if (firmware == nullptr)
+        return refusal;
+    if (slot >= firmware->profileCount() ||
+        !firmware->setActiveProfile(static_cast<std::uint8_t>(slot)))
+        return bus::errorAnswer(request, bus::error::kRefused,
+                                name + " has " + slotRange(*firmware));
+    tracef("bus: %s switched to profile slot %u on the device", name.c_str(), slot);
+    return bus::okAnswer(request);
+}
+
+Json::Value BusServerState::setByte(BusConnection&, const Json::Value& request) {
+    // Absent: the active slot, known only once the firmware is found.
+    constexpr std::uint32_t kActiveSlot = UINT32_MAX;
+    bus::Fields fields(request);
+    const std::string name = fields.text("name", bus::kMaxName);
+    std::uint32_t slot = fields.number("slot", 255, kActiveSlot);
+    const std::uint32_t byte = fields.number("byte", 0xFFFF);
+    const std::uint32_t value = fields.number("value", 255);
+    if (!fields.ok())
+        return malformed(request, fields);
+    Json::Value refusal;
+    Peripheral* firmware = changeableFirmware(bus, request, name, refusal);
+    if (firmware == nullptr)
+        return refusal;
+    if (slot == kActiveSlot)
+        slot = firmware->activeProfile();
+    const std::size_t stride = firmware->profileStride();
+    if (slot >= firmware->profileCount() || byte >= stride)
+        return bus::errorAnswer(
+            request, bus::error::kRefused,
+            name + " has " + slotRange(*firmware) + " of bytes 0 to " + std::to_string(stride - 1));
+    // That byte is the active slot's number: a value beyond the slots would leave the device
+    // pointing at no settings at all.
+    if (slot == 0 && byte == 0)
+        return bus::errorAnswer(request, bus::error::kRefused,
+                                "byte 0 of slot 0 holds the active slot; switch it with profile");
+    if (!firmware->setSetting(slot, byte, static_cast<std::uint8_t>(value)))
+        return bus::errorAnswer(request, bus::error::kRefused,
+                                name + " has no settings byte " + std::to_string(byte));
+    tracef("bus: %s slot %u byte %u set to %u on the device", name.c_str(), slot, byte, value);
+    return bus::okAnswer(request);
+}
+
+Json::Value BusServerState::factoryReset(BusConnection&, const Json::Value& request) {
+    bus::Fields fields(request);
+    const std::string name = fields.text("name", bus::kMaxName);
+    if (!fields.ok())
+        return malformed(request, fields);
+    Json::Value refusal;
+    Peripheral* firmware = changeableFirmware(bus, request, name, refusal);
+    if (firmware == nullptr)
+        return refusal;
+    firmware->factoryReset();
+    tracef("bus: %s reset to its factory memory on the device", name.c_str());
+    return bus::okAnswer(request);
 }
 
 }  // namespace qm::emu

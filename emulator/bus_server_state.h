@@ -121,6 +121,10 @@ struct BusServerState {
     Json::Value fault(BusConnection& connection, const Json::Value& request);
     Json::Value emit(BusConnection& connection, const Json::Value& request);
     Json::Value status(BusConnection& connection, const Json::Value& request);
+    // Changes made on a built-in peripheral itself (profile, set, reset).
+    Json::Value switchProfile(BusConnection& connection, const Json::Value& request);
+    Json::Value setByte(BusConnection& connection, const Json::Value& request);
+    Json::Value factoryReset(BusConnection& connection, const Json::Value& request);
 };
 
 }  // namespace qm::emu

@@ -9,8 +9,9 @@ namespace qm::emu {
 namespace {
 
 enum class Access { Control, Read, Write };
-// Where a command's bytes live.
-enum class Region { None, Info, Frame, Memory };
+// Where a command's bytes live. Defaults: the code each key produces by default, which 0x07
+// reads whatever 0x09 assigned since; the host finds its keys by these codes on every attach.
+enum class Region { None, Info, Frame, Memory, Defaults };
 
 struct CommandHandler {
     std::uint8_t command;
@@ -22,20 +23,20 @@ struct CommandHandler {
 
 // clang-format off
 constexpr CommandHandler kHandlers[] = {
-    {report::kBeginConfig,          Access::Control, Region::None,   Area::Params,         false},
-    {report::kEndConfig,            Access::Control, Region::None,   Area::Params,         false},
-    {report::kReadDeviceInfo,       Access::Read,    Region::Info,   Area::Params,         false},
-    {report::kReadParams,           Access::Read,    Region::Memory, Area::Params,         false},
-    {report::kWriteParams,          Access::Write,   Region::Memory, Area::Params,         true},
-    {report::kReadKeyCodeTable,     Access::Read,    Region::Memory, Area::KeyCodes,       false},
-    {report::kWriteKeyCodeTable,    Access::Write,   Region::Memory, Area::KeyCodes,       true},
-    {report::kWriteCustomLighting,  Access::Write,   Region::Memory, Area::CustomLighting, true},
-    {report::kSendLightFrame,       Access::Write,   Region::Frame,  Area::Params,         false},
-    {report::kWriteMacroData,       Access::Write,   Region::Memory, Area::Macro,          true},
-    {report::kWriteShootData,       Access::Write,   Region::Memory, Area::ShootData,      true},
-    {report::kReadStatus,           Access::Read,    Region::Memory, Area::Status,         false},
-    {report::kReadKeyByteTable,     Access::Read,    Region::Memory, Area::KeyBytes,       false},
-    {report::kStartHostLighting,    Access::Control, Region::None,   Area::Params,         false},
+    {report::kBeginConfig,         Access::Control, Region::None,     Area::Params,         false},
+    {report::kEndConfig,           Access::Control, Region::None,     Area::Params,         false},
+    {report::kReadDeviceInfo,      Access::Read,    Region::Info,     Area::Params,         false},
+    {report::kReadParams,          Access::Read,    Region::Memory,   Area::Params,         false},
+    {report::kWriteParams,         Access::Write,   Region::Memory,   Area::Params,         true},
+    {report::kReadKeyCodeTable,    Access::Read,    Region::Defaults, Area::KeyCodes,       false},
+    {report::kWriteKeyCodeTable,   Access::Write,   Region::Memory,   Area::KeyCodes,       true},
+    {report::kWriteCustomLighting, Access::Write,   Region::Memory,   Area::CustomLighting, true},
+    {report::kSendLightFrame,      Access::Write,   Region::Frame,    Area::Params,         false},
+    {report::kWriteMacroData,      Access::Write,   Region::Memory,   Area::Macro,          true},
+    {report::kWriteShootData,      Access::Write,   Region::Memory,   Area::ShootData,      true},
+    {report::kReadStatus,          Access::Read,    Region::Memory,   Area::Status,         false},
+    {report::kReadKeyByteTable,    Access::Read,    Region::Memory,   Area::KeyBytes,       false},
+    {report::kStartHostLighting,   Access::Control, Region::None,     Area::Params,         false},
 };
 // clang-format on
 
@@ -53,6 +54,7 @@ Peripheral::Peripheral(FirmwareSpec spec, Clock& clock)
       m_Clock(clock),
       m_Info(m_Spec.info),
       m_Memory(m_Spec.factory),
+      m_KeyDefaults(m_Spec.factory[Area::KeyCodes]),
       m_FrameAssembly(
           m_Spec.lightingOutputReports || m_Spec.frameLength == 0 ? 0 : kFrameBufferSize, 0),
       m_LastFrame(m_Spec.frameLength, 0) {}
@@ -88,6 +90,9 @@ std::uint8_t Peripheral::process(const report::Report& request, report::Report& 
                 break;
             case Region::Memory:
                 region = m_Memory[handler->area];
+                break;
+            case Region::Defaults:
+                region = m_KeyDefaults;
                 break;
         }
     }
@@ -195,6 +200,11 @@ bool Peripheral::setSetting(std::size_t profile, std::size_t byte, std::uint8_t 
         return false;
     sendEvent(kEventSettingsChanged);
     return true;
+}
+
+void Peripheral::factoryReset() {
+    restoreFactory();
+    sendEvent(kEventFactoryReset);
 }
 
 void Peripheral::setEventSink(EventSink sink) {

@@ -22,6 +22,10 @@
 
 namespace qm::emu {
 
+// The event code of a factory reset made on the device itself: the host resets its profile and
+// reads the settings back.
+inline constexpr std::uint16_t kEventFactoryReset = 0x0402;
+
 class Peripheral {
 public:
     // How many frame arrival times are kept (the oldest are dropped).
@@ -73,6 +77,9 @@ public:
     // One byte of a profile's block in parameter memory, changed on the device and reported as
     // 0x401; false (or 0) outside the block. Byte 0 of profile 0 is the active profile index.
     bool setSetting(std::size_t profile, std::size_t byte, std::uint8_t value);
+    // The device's own factory reset (a key combination held on the keyboard): every memory area
+    // back to its factory content, then kEventFactoryReset.
+    void factoryReset();
 
     // Where the firmware's event codes go (the bus sends them on the event interface). Called
     // outside the firmware's lock.
@@ -109,6 +116,7 @@ private:
     mutable std::mutex m_Lock;
     InfoBlock m_Info;  // read through 0x03; never written
     FirmwareMemory m_Memory;
+    std::vector<std::uint8_t> m_KeyDefaults;  // read through 0x07; never written
     Counters m_Counters;
     std::vector<std::uint8_t> m_FrameAssembly;
     std::vector<std::uint8_t> m_LastFrame;

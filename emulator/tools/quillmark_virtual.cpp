@@ -1,9 +1,10 @@
 // quillmark-virtual: the virtual peripherals as a bus in a process of their own, which several
 // programs reach at once (quillmark-cli --virtual=socket:PATH), and the commands that plug,
-// unplug, switch, fault and poke them while it runs.
+// unplug, switch, fault and poke them while it runs, or change them as their own keys would.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,8 @@ int fail(const std::string& message) {
     return 1;
 }
 
-// "0x10" or "16"; false unless the whole text is a number from 0 to 0xFFFF.
-bool parseCode(const std::string& text, std::uint16_t& code) {
+// "0x10" or "16"; false unless the whole text is a number from 0 to max.
+bool parseNumber(const std::string& text, std::uint32_t max, std::uint32_t& number) {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const std::string digits = hex ? text.substr(2) : text;
     if (digits.empty() || digits.size() > 6)
@@ -40,9 +41,9 @@ bool parseCode(const std::string& text, std::uint16_t& code) {
         }
         value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
     }
-    if (value > 0xFFFF)
+    if (value > max)
         return false;
-    code = static_cast<std::uint16_t>(value);
+    number = value;
     return true;
 }
 
@@ -93,7 +94,7 @@ void printStatus(const std::vector<qm::bus::BusEntry>& entries) {
 int main(int argc, char** argv) {
     CLI::App app{
         "The virtual Quillmark bus: serve it, or plug, unplug, switch and fault its "
-        "peripherals while it runs."};
+        "peripherals while it runs, or change them as their own keys would."};
     app.require_subcommand(1);
     app.fallthrough();
 
@@ -146,6 +147,27 @@ int main(int argc, char** argv) {
     emitCommand->add_option("NAME", name, "keyboard, mouse, ...")->required();
     emitCommand->add_option("CODE", code, "The event code, decimal or 0x hex")->required();
 
+    CLI::App* profileCommand = app.add_subcommand(
+        "profile", "Switch a peripheral's on-board profile slot, as its own keys would");
+    std::string slot;
+    profileCommand->add_option("NAME", name, "keyboard, mouse, ...")->required();
+    profileCommand->add_option("SLOT", slot, "The slot, from 0")->required();
+
+    CLI::App* setCommand = app.add_subcommand(
+        "set", "Change one byte of a profile slot's settings block on the peripheral");
+    std::string byte;
+    std::string value;
+    std::string setSlot;
+    setCommand->add_option("NAME", name, "keyboard, mouse, ...")->required();
+    setCommand->add_option("BYTE", byte, "The byte's offset in the block, decimal or 0x hex")
+        ->required();
+    setCommand->add_option("VALUE", value, "0 to 255, decimal or 0x hex")->required();
+    setCommand->add_option("--slot", setSlot, "The profile slot (default: the active one)");
+
+    CLI::App* resetCommand = app.add_subcommand(
+        "reset", "The peripheral's own factory reset: factory memory back, then event 0x402");
+    resetCommand->add_option("NAME", name, "keyboard, mouse, ...")->required();
+
     CLI::App* statusCommand = app.add_subcommand("status", "What is plugged in");
 
     CLI11_PARSE(app, argc, argv);
@@ -155,9 +177,26 @@ int main(int argc, char** argv) {
     if (*serveCommand)
         return serve(socketPath, plugged, timingUs);
 
-    std::uint16_t eventCode = 0;
-    if (*emitCommand && !parseCode(code, eventCode))
+    std::uint32_t eventCode = 0;
+    if (*emitCommand && !parseNumber(code, 0xFFFF, eventCode))
         return fail("CODE must be a number from 0 to 0xFFFF, decimal or 0x hex: " + code);
+    std::uint32_t slotNumber = 0;
+    if (*profileCommand && !parseNumber(slot, 255, slotNumber))
+        return fail("SLOT must be a number from 0 to 255: " + slot);
+    std::uint32_t byteOffset = 0;
+    std::uint32_t byteValue = 0;
+    std::optional<std::uint8_t> blockSlot;
+    if (*setCommand) {
+        if (!parseNumber(byte, 0xFFFF, byteOffset))
+            return fail("BYTE must be a number from 0 to 0xFFFF, decimal or 0x hex: " + byte);
+        if (!parseNumber(value, 255, byteValue))
+            return fail("VALUE must be a number from 0 to 255, decimal or 0x hex: " + value);
+        if (!setSlot.empty()) {
+            if (!parseNumber(setSlot, 255, slotNumber))
+                return fail("--slot must be a number from 0 to 255: " + setSlot);
+            blockSlot = static_cast<std::uint8_t>(slotNumber);
+        }
+    }
 
     qm::bus::ControlClient control;
     std::string why;
@@ -173,7 +212,13 @@ int main(int argc, char** argv) {
     } else if (*faultCommand) {
         ok = control.fault(name, kind, nth, why);
     } else if (*emitCommand) {
-        ok = control.emit(name, eventCode, why);
+        ok = control.emit(name, static_cast<std::uint16_t>(eventCode), why);
+    } else if (*profileCommand) {
+        ok = control.profile(name, static_cast<std::uint8_t>(slotNumber), why);
+    } else if (*setCommand) {
+        ok = control.set(name, blockSlot, byteOffset, static_cast<std::uint8_t>(byteValue), why);
+    } else if (*resetCommand) {
+        ok = control.reset(name, why);
     } else if (*statusCommand) {
         std::vector<qm::bus::BusEntry> entries;
         ok = control.status(entries, why);

@@ -43,6 +43,12 @@ int runInfo(Context& context, const std::string& device);
 // import FILE, export FILE, reset — on the selected profile.
 int runProfile(Context& context, const std::string& device, const std::string& action,
                const std::vector<std::string>& args);
+// keys keyboard show | set POSITION CODE | reset POSITION|all: the keyboard's key assignments.
+int runKeys(Context& context, const std::string& device, const std::string& action,
+            const std::vector<std::string>& args);
+// settings keyboard show | set NAME VALUE: the keyboard's system settings.
+int runSettings(Context& context, const std::string& device, const std::string& action,
+                const std::vector<std::string>& args);
 // Runs until seconds have passed (for ever when negative) or requestWatchStop; 1 when the scan
 // failed.
 int runWatch(Context& context, double seconds);

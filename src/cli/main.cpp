@@ -60,6 +60,29 @@ int main(int argc, char** argv) {
     profile->add_option("ACTION", profileAction, "What to do")->required();
     profile->add_option("ARG", profileArgs, "The action's argument");
 
+    CLI::App* keys = app.add_subcommand(
+        "keys",
+        "The keyboard's key assignments: show, set POSITION CODE, reset POSITION|all. POSITION "
+        "is 0-169 or the key there (F1, CapsLock); CODE six hex digits (type, b1, b2: 200005) or "
+        "a name (B, ctrl+c, media:play, mouse:left, dpi:up, system:sleep, macro:NAME, off)");
+    std::string keysDevice;
+    std::string keysAction;
+    std::vector<std::string> keysArgs;
+    keys->add_option("DEVICE", keysDevice, "keyboard")->required();
+    keys->add_option("ACTION", keysAction, "show, set or reset")->required();
+    keys->add_option("ARG", keysArgs, "set: POSITION CODE; reset: POSITION or all");
+
+    CLI::App* settings = app.add_subcommand(
+        "settings",
+        "The keyboard's system settings: show, set NAME VALUE (WinFlag, WFlag, Key6Flag, "
+        "PollingRate, Repeat, RepeatDelay)");
+    std::string settingsDevice;
+    std::string settingsAction;
+    std::vector<std::string> settingsArgs;
+    settings->add_option("DEVICE", settingsDevice, "keyboard")->required();
+    settings->add_option("ACTION", settingsAction, "show or set")->required();
+    settings->add_option("ARG", settingsArgs, "set: NAME VALUE");
+
     CLI::App* hostLighting =
         app.add_subcommand("host-lighting", "Switch the running app's host lighting control");
     std::string hostLightingState;
@@ -117,6 +140,10 @@ int main(int argc, char** argv) {
         return qm::cli::runWatch(context, watchSeconds);
     if (*profile)
         return qm::cli::runProfile(context, profileDevice, profileAction, profileArgs);
+    if (*keys)
+        return qm::cli::runKeys(context, keysDevice, keysAction, keysArgs);
+    if (*settings)
+        return qm::cli::runSettings(context, settingsDevice, settingsAction, settingsArgs);
     if (*hostLighting)
         return qm::cli::runHostLighting(context, hostLightingState);
     if (*gameEvent)

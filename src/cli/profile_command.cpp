@@ -6,6 +6,7 @@
 #include "device/hid/hid_path.h"
 #include "device/model/peripheral_devices.h"
 #include "device/transport/transport_result.h"
+#include "device_session.h"
 #include "platform/data_paths.h"
 #include "profile/json_file.h"
 
@@ -22,37 +23,6 @@ constexpr DeviceName kDevices[] = {
     {"mousepad", DEVICE_MOUSEPAD},
     {"headset", DEVICE_HEADSET},
 };
-
-// A device object for a peripheral kind, set up from the tables as the device manager does; its
-// profile list is loaded. Null for an unknown kind.
-std::unique_ptr<CTessarinUSBDevice> makeDevice(const DeviceTables& tables, std::uint16_t kind,
-                                               DeviceContext& context) {
-    for (std::size_t row = 0; row < tables.Options.size(); ++row) {
-        const DeviceOptionRow& option = tables.Options[row];
-        if (option.Kind != kind)
-            continue;
-        const DeviceSlots slots(tables.Interfaces);
-        const int slot =
-            slots.FindSupportedRow(option.VendorId, option.ProductId, kind, ROLE_COMMAND);
-        if (slot < 0)
-            return nullptr;
-        const DevicePageRow& page = tables.Pages[row];
-        auto device = createDevice(kind, context);
-        device->SetPageLayout(page.PageLayout);
-        device->SetKeyCount(page.KeyCount);
-        device->SetLedCount(page.LedCount);
-        device->SetEntryIndex(static_cast<int>(row));
-        device->SetBatteryDisplay(page.BatteryDisplay != 0);
-        device->SetReserved(page.Reserved);
-        device->SetDeviceName(option.DeviceName);
-        device->BindSlot(slots[static_cast<std::size_t>(slot)]);
-        device->SetDeviceTypeIndex(option.DeviceTypeIndex);
-        device->SetLightConfigName(page.LightingName);
-        device->InitPage();
-        return device;
-    }
-    return nullptr;
-}
 
 // Opens the peripheral's command interface when it is present, so that a selected profile is
 // written to it. True when the device is attached afterwards.

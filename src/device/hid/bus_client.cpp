@@ -137,6 +137,30 @@ bool ControlClient::emit(std::string_view name, std::uint16_t code, std::string&
     return call(std::move(request), answer, why);
 }
 
+bool ControlClient::profile(std::string_view name, std::uint8_t slot, std::string& why) {
+    Json::Value request = makeRequest(op::kProfile), answer;
+    request["name"] = std::string(name);
+    request["slot"] = slot;
+    return call(std::move(request), answer, why);
+}
+
+bool ControlClient::set(std::string_view name, std::optional<std::uint8_t> slot, std::uint32_t byte,
+                        std::uint8_t value, std::string& why) {
+    Json::Value request = makeRequest(op::kSet), answer;
+    request["name"] = std::string(name);
+    if (slot)
+        request["slot"] = *slot;
+    request["byte"] = byte;
+    request["value"] = value;
+    return call(std::move(request), answer, why);
+}
+
+bool ControlClient::reset(std::string_view name, std::string& why) {
+    Json::Value request = makeRequest(op::kReset), answer;
+    request["name"] = std::string(name);
+    return call(std::move(request), answer, why);
+}
+
 bool ControlClient::status(std::vector<BusEntry>& entries, std::string& why) {
     entries.clear();
     Json::Value answer;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,6 +72,14 @@ public:
     // kind: a fault name as parseFaultKind takes it ("no-answer", "unplug", ...).
     bool fault(std::string_view name, std::string_view kind, std::uint32_t nth, std::string& why);
     bool emit(std::string_view name, std::uint16_t code, std::string& why);
+    // Changes made on a built-in peripheral, as its own keys would make them; it reports each on
+    // its event interface. profile: the active slot (0x10nn from the keyboard and mouse, 0x401
+    // from the others). set: one byte of a slot's settings block, of the active slot when slot
+    // is empty (0x401). reset: the device's factory reset (0x402).
+    bool profile(std::string_view name, std::uint8_t slot, std::string& why);
+    bool set(std::string_view name, std::optional<std::uint8_t> slot, std::uint32_t byte,
+             std::uint8_t value, std::string& why);
+    bool reset(std::string_view name, std::string& why);
     bool status(std::vector<BusEntry>& entries, std::string& why);
 
 private:

@@ -63,6 +63,10 @@ inline constexpr const char* kPower = "power";
 inline constexpr const char* kFault = "fault";
 inline constexpr const char* kEmit = "emit";
 inline constexpr const char* kStatus = "status";
+// control: changes made on a built-in peripheral itself, which it reports on its event interface
+inline constexpr const char* kProfile = "profile";  // switch the active on-board profile slot
+inline constexpr const char* kSet = "set";          // one byte of a profile slot's settings block
+inline constexpr const char* kReset = "reset";      // the device's own factory reset
 }  // namespace op
 
 // Event names ("event").
