@@ -55,6 +55,20 @@ std::string entryNameKey(int kind, int variant) {
     }
 }
 
+// The selector option's icons: the kind's silhouette, normal and selected, in the sync colours
+// while the entry takes part in synchronised lighting.
+QString entryIconStyle(int kind, int variant, bool synced) {
+    std::string prefix = entryNameKey(kind, variant);
+    prefix.resize(prefix.size() - std::string_view("device_name_text").size());
+    const QString icons =
+        skinFolder() + "common/device_ico/" + QString::fromStdString(prefix) + "device_";
+    const QString state = synced ? QStringLiteral("synchro_") : QString();
+    return QStringLiteral(
+               "QRadioButton::indicator { width: 32px; height: 32px; image: url(%1%2normal.png); }"
+               "QRadioButton::indicator:checked { image: url(%1%2selected.png); }")
+        .arg(icons, state);
+}
+
 void setControlText(QObject* control, const QString& text) {
     if (auto* button = qobject_cast<QAbstractButton*>(control))
         button->setText(text);
@@ -256,8 +270,12 @@ void CMainWnd::refresh() {
         const SelectorEntry& model = m_Manager.Entry(i);
         QWidget* entry = m_Entries[i].entry;
         entry->setVisible(model.visible);
-        if (auto* option = entry->findChild<QAbstractButton*>(QStringLiteral("device_select")))
+        if (auto* option = entry->findChild<QAbstractButton*>(QStringLiteral("device_select"))) {
             option->setChecked(i == selected && model.visible);
+            const QString style = entryIconStyle(model.kind, model.variant, model.syncChecked);
+            if (option->styleSheet() != style)
+                option->setStyleSheet(style);
+        }
         if (auto* sync =
                 entry->findChild<QAbstractButton*>(QStringLiteral("synchro_device_select"))) {
             sync->setVisible(m_Manager.SyncControlsVisible());
