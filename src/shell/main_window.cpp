@@ -116,6 +116,7 @@ CMainWnd::CMainWnd(DeviceManager& manager, app::Languages& languages, Dispatcher
 }
 
 CMainWnd::~CMainWnd() {
+    *m_Notifying = false;
     m_Manager.RemoveObserver(this);
 }
 
@@ -136,7 +137,10 @@ void CMainWnd::buildLayout() {
     if (auto* restore = control<QWidget>("restorebtn"))
         restore->hide();
     connectNotifications(m_Root,
-                         [this](const QString& type, QObject* sender) { Notify(type, sender); });
+                         [this, notifying = m_Notifying](const QString& type, QObject* sender) {
+                             if (*notifying)
+                                 Notify(type, sender);
+                         });
 }
 
 void CMainWnd::createTray() {
@@ -256,7 +260,10 @@ void CMainWnd::addNewEntries() {
             m_PowerSwitch->insertWidget(model.powerDisplayIndex, widgets.power);
         for (QWidget* built : {widgets.entry, widgets.page}) {
             connectNotifications(
-                built, [this](const QString& type, QObject* sender) { Notify(type, sender); });
+                built, [this, notifying = m_Notifying](const QString& type, QObject* sender) {
+                    if (*notifying)
+                        Notify(type, sender);
+                });
         }
         m_Entries.push_back(std::move(widgets));
         ApplyTexts();

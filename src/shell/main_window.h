@@ -119,6 +119,9 @@ private:
     bool m_Quitting = false;
     std::function<void()> m_OnQuit;
     app::SkinChangeObserver m_SkinChanges;
+    // Cleared first when the window goes: widgets torn down after this object (an edit losing
+    // its focus) must not notify it.
+    std::shared_ptr<bool> m_Notifying = std::make_shared<bool>(true);
 };
 
 }  // namespace qm::shell
