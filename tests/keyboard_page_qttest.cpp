@@ -296,6 +296,26 @@ private slots:
         QVERIFY(edit->text().isEmpty());
     }
 
+    // A count typed for one key and left by clicking another key (the key buttons take no
+    // focus) belongs to the key it was typed for.
+    void editLeftBySelectingAnotherKey() {
+        click("key_Op_tab");
+        click("key_3");
+        pickCategory(2);  // mouse swing
+        auto* count = named<QLineEdit>("keyset_mouseswing_num_edit");
+        m_Page->show();
+        m_Page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_Page.get()));
+        count->setFocus();
+        QVERIFY(count->hasFocus());
+        count->setText(QStringLiteral("50"));
+        const PositionKeyCode f4 = assignment(kF1 + 3);
+        click("key_4");
+        QCOMPARE(page().model().selectedPosition(), kF1 + 3);
+        QCOMPARE(assignment(kF1 + 2).b2 & 0x7F, 50);
+        QCOMPARE(assignment(kF1 + 3), f4);
+    }
+
     void systemOptions() {
         click("system_Op_tab");
         QVERIFY(!named<QAbstractButton>("winlockflag_option")->isChecked());

@@ -123,6 +123,21 @@ TEST(KeyboardSettingsBlock, DecodesWhatItCarriesAndKeepsTheRest) {
     }
 }
 
+// Bytes outside a field's range (a keyboard in a bad state) are kept within it: the speed does
+// not wrap to 255 and a flag reads as set.
+TEST(KeyboardSettingsBlock, DecodedValuesStayWithinTheirRanges) {
+    KeyboardSettingsBlock block =
+        encodeKeyboardSettings(sampleLight(), {0, 0, 1, 1, 1, 1}, kShippedModes, 0);
+    block.fill(0xC8);
+    const DecodedKeyboardSettings decoded =
+        decodeKeyboardSettings(block, kShippedModes, sampleLight(), {20, 2, 0, 3, 0, 0});
+    EXPECT_EQ(decoded.light.Speed, 0);
+    EXPECT_EQ(decoded.light.Light, 4);
+    EXPECT_EQ(decoded.light.Fx, 1);
+    EXPECT_EQ(decoded.light.MultiColor, 1);
+    EXPECT_EQ(decoded.stages, (KeyboardSystemStages{20, 2, 1, 3, 1, 1}));
+}
+
 TEST(KeyboardSettingsBlock, SystemStagesPackIntoThreeWords) {
     const KeyboardSystemStages stages{31, 1, 1, 3, 0, 1};
     const SystemStageWords words = stages.toWords();

@@ -331,8 +331,8 @@ void CDeviceProfileUI::resetProfile() {
     // The list replaces the profile's file and the device reloads and writes it.
     if (report(m_Device.Profiles().ResetProfile(), "reset")) {
         activeProfileShown();
-        // Hook: the music lighting settings return to their defaults here, and keyboard and mouse
-        // write their used macros and key table, as after a selection.
+        // The device wrote the whole profile as it loaded it. The music lighting settings return
+        // to their defaults here once music lighting exists.
     }
     refresh(true);
 }
@@ -342,8 +342,10 @@ void CDeviceProfileUI::restoreDefaults() {
         return;
     // The factory settings become the active profile's content; its name and id stay.
     m_Device.ReloadProfile();
-    // Hook: the keyboard and the mouse write their key table (slot 0) here.
-    const int written = m_Device.WriteParameters();
+    // The key table first (keyboard and mouse; the others have none), then the settings.
+    const int keys = m_Device.WriteKeyTable(0);
+    const int parameters = m_Device.WriteParameters();
+    const int written = keys < 0 ? keys : parameters;
     m_Device.ApplyToPage();
     if (written < 0) {
         tracef("%s: writing the factory settings failed (%d)", m_Device.DeviceName().c_str(),
@@ -382,9 +384,8 @@ void CDeviceProfileUI::runSelection() {
     const int index = GetSelectedIndex();
     if (index < 0)
         return;
+    // The device writes the whole profile (settings, macros, key table) when it loads it.
     SelectProfile(index);
-    // Hook: keyboard and mouse write the macros their key assignments use and their key table
-    // here (a positive macro result shows "message_text_16", -1 "message_text_7").
 }
 
 void CDeviceProfileUI::activeProfileShown() {

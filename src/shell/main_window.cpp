@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
@@ -215,6 +216,12 @@ bool CMainWnd::SetLanguage(int index) {
 }
 
 void CMainWnd::addNewEntries() {
+    // Building an entry may ask the user (a profile list that cannot be saved); the message
+    // box's event loop may deliver manager changes, which must not build the entry again.
+    if (m_BuildingEntries)
+        return;
+    m_BuildingEntries = true;
+    const auto done = qScopeGuard([this] { m_BuildingEntries = false; });
     while (static_cast<int>(m_Entries.size()) < m_Manager.EntryCount()) {
         const int index = static_cast<int>(m_Entries.size());
         const SelectorEntry& model = m_Manager.Entry(index);
@@ -273,7 +280,8 @@ void CMainWnd::addNewEntries() {
 void CMainWnd::refresh() {
     addNewEntries();
     const int selected = m_Manager.SelectedEntry();
-    for (int i = 0; i < static_cast<int>(m_Entries.size()); ++i) {
+    const int entries = std::min(static_cast<int>(m_Entries.size()), m_Manager.EntryCount());
+    for (int i = 0; i < entries; ++i) {
         const SelectorEntry& model = m_Manager.Entry(i);
         QWidget* entry = m_Entries[i].entry;
         entry->setVisible(model.visible);
@@ -456,7 +464,8 @@ void CMainWnd::runRoute(const app::RoutedEvent& routed, const QString& name, QOb
 
 int CMainWnd::currentEntry() const {
     const CTessarinUSBDevice* current = m_Manager.CurrentDevice();
-    for (int i = 0; current != nullptr && i < static_cast<int>(m_Entries.size()); ++i) {
+    const int entries = std::min(static_cast<int>(m_Entries.size()), m_Manager.EntryCount());
+    for (int i = 0; current != nullptr && i < entries; ++i) {
         if (m_Manager.Entry(i).device.get() == current)
             return i;
     }

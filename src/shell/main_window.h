@@ -114,6 +114,7 @@ private:
     QMenu* m_TrayMenu = nullptr;
     bool m_HostLightControl = true;
     bool m_Awake = true;
+    bool m_BuildingEntries = false;
     std::function<void(bool)> m_HostLightListener;
     int m_RaiseCount = 0;
     bool m_Quitting = false;

@@ -2,11 +2,14 @@
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -86,6 +89,17 @@ KeyboardPage::KeyboardPage(QWidget* page, CTessarinKeyboardDevice& device, PageS
         if (auto* stack = control<QStackedWidget>(name))
             QObject::connect(stack, &QStackedWidget::currentChanged, &m_Connections,
                              [this] { showKeysEnabled(); });
+    }
+    // The slider's release is routed; keys, the wheel and clicks on the groove change it too.
+    if (auto* slider = control<QAbstractSlider>("repeat_rate_slider")) {
+        QObject::connect(slider, &QAbstractSlider::actionTriggered, &m_Connections, [this, slider] {
+            // The value follows the action; store it once the event is done.
+            QTimer::singleShot(0, &m_Connections, [this, slider = QPointer(slider)] {
+                if (slider && !slider->isSliderDown() &&
+                    slider->value() != m_Device.GetSetting(KeyboardSetting::Repeat))
+                    setSetting(KeyboardSetting::Repeat, slider->value());
+            });
+        });
     }
     m_Device.AddObserver(this);
     Refresh();
@@ -281,6 +295,12 @@ bool KeyboardPage::runKeyRoute(Route route, int index) {
 }
 
 bool KeyboardPage::selectKey(int position) {
+    // The key buttons take no focus: an edit of the key page still being typed in is finished
+    // for the key it belongs to before another key is selected.
+    if (QWidget* focused = QApplication::focusWidget(); focused != nullptr &&
+                                                        m_KeySet->widget() != nullptr &&
+                                                        m_KeySet->widget()->isAncestorOf(focused))
+        focused->clearFocus();
     if (!m_Model.SelectKey(position))
         return false;  // a position the key list does not hold
     m_Device.SetSelectedKey(position);

@@ -1,5 +1,7 @@
 #include "device/model/keyboard_settings_block.h"
 
+#include <algorithm>
+
 #include <strings.h>
 
 #include <string>
@@ -172,13 +174,19 @@ DecodedKeyboardSettings decodeKeyboardSettings(const KeyboardSettingsBlock& bloc
     using B = KeyboardBlock;
     DecodedKeyboardSettings out{current, currentStages};
     LightInfo& light = out.light;
+    // What the keyboard answers is kept within each field's range, so nothing later indexes or
+    // wraps with a value the page cannot show.
+    const auto within = [](KeyboardSetting setting, int value) {
+        const KeyboardSettingInfo& info = keyboardSettingInfo(setting);
+        return static_cast<std::uint8_t>(std::clamp(value, info.min, info.max));
+    };
     if (block[B::kMode] != kHostStreamedModeCode)
         light.SelectItem =
             static_cast<std::uint8_t>(keyboardModeIndex(block[B::kMode], modeValues));
-    light.Light = block[B::kLight];
-    light.Speed = static_cast<std::uint8_t>(4 - block[B::kSpeed]);
-    light.Fx = block[B::kFx];
-    light.MultiColor = block[B::kMultiColor];
+    light.Light = within(KeyboardSetting::Light, block[B::kLight]);
+    light.Speed = within(KeyboardSetting::Speed, 4 - std::min<int>(block[B::kSpeed], 4));
+    light.Fx = within(KeyboardSetting::Fx, block[B::kFx]);
+    light.MultiColor = within(KeyboardSetting::MultiColor, block[B::kMultiColor]);
     light.Red = block[B::kRed];
     light.Green = block[B::kGreen];
     light.Blue = block[B::kBlue];
@@ -189,9 +197,9 @@ DecodedKeyboardSettings decodeKeyboardSettings(const KeyboardSettingsBlock& bloc
     light.Logoledspeed = block[B::kLogoledspeed];
     light.LogoledMultiColor = block[B::kLogoledMultiColor];
     light.LogoledColor = block[B::kLogoledColor];
-    out.stages.Key6Flag = block[B::kKey6Flag];
-    out.stages.WinFlag = block[B::kWinFlag];
-    out.stages.WFlag = block[B::kWFlag];
+    out.stages.Key6Flag = within(KeyboardSetting::Key6Flag, block[B::kKey6Flag]);
+    out.stages.WinFlag = within(KeyboardSetting::WinFlag, block[B::kWinFlag]);
+    out.stages.WFlag = within(KeyboardSetting::WFlag, block[B::kWFlag]);
     return out;
 }
 
