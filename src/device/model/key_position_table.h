@@ -7,23 +7,17 @@
 #include <cstdint>
 #include <span>
 
+#include "keys/key_code.h"
 #include "profile/profile_records.h"
 
 namespace qm {
 
-// The 3 bytes of a key code (type, b1, b2). The full key-code tables and captions live in
-// src/keys/; the device object only needs to compare and copy codes.
-struct PositionKeyCode {
-    std::uint8_t type = 0x20;
-    std::uint8_t b1 = 0;
-    std::uint8_t b2 = 0;
-
-    bool operator==(const PositionKeyCode&) const = default;
-};
+// The 3 bytes of a key code (type, b1, b2); the device object only compares and copies them.
+using PositionKeyCode = keys::KeyCode;
 
 // Key code types the key table write treats specially.
-inline constexpr std::uint8_t kKeyTypeMacroPlay = 0x70;
-inline constexpr std::uint8_t kKeyTypeMacroRepeat = 0x71;
+inline constexpr std::uint8_t kKeyTypeMacroPlay = keys::KeyType::MacroPlay;
+inline constexpr std::uint8_t kKeyTypeMacroRepeat = keys::KeyType::MacroRepeat;
 // A layout position without a key.
 inline constexpr PositionKeyCode kEmptyKeyCode{0x20, 0x00, 0x00};
 
