@@ -121,8 +121,9 @@ int runSettings(Context& context, const std::string& device, const std::string& 
         return 1;
     }
     if (result != kResultOk) {
-        // The profile took the value first, as on the page; the next write carries it along.
-        printError(std::string(info.name) + " is kept in the profile but was not written: " +
+        // The profile took the value first, as on the page, when its file could be saved; the
+        // next write carries it along.
+        printError(std::string(info.name) + " was not written to the keyboard: " +
                    resultMessage("keyboard", result));
         return 1;
     }
