@@ -152,6 +152,12 @@ int write(const Context& context, CTessarinKeyboardDevice& keyboard, const KeyRo
     const int status = reportSave(keyboard.SaveKeyAssignments());
     if (status != 0)
         return status;
+    // The macros' contents do not go to the keyboard yet: a key on a macro plays what the
+    // keyboard's macro memory already holds at that number.
+    if (!keyboard.UsedMacroList().empty())
+        std::fprintf(stderr,
+                     "quillmark-cli: note: keys are assigned to macros, but macro contents are "
+                     "not written to the keyboard yet\n");
     const std::size_t count = keyboard.KeyAssignments().size();
     if (position < 0)
         return show(context, rows, count);
