@@ -17,11 +17,12 @@ void SkinChangeObserver::Unsubscribe(int id) {
 void SkinChangeObserver::Notify(const SkinChanged& change) const {
     // A copy, so receivers may change the subscriptions while they run.
     const auto receivers = m_Receivers;
-    for (const auto& [id, receiver] : receivers) {
+    for (const auto& subscription : receivers) {
+        const int id = subscription.first;
         const bool subscribed = std::any_of(m_Receivers.begin(), m_Receivers.end(),
                                             [id](const auto& entry) { return entry.first == id; });
-        if (subscribed && receiver)
-            receiver(change);
+        if (subscribed && subscription.second)
+            subscription.second(change);
     }
 }
 
