@@ -1,6 +1,6 @@
 // The desktop app's main window on the in-process virtual peripherals, with the real clock and the
 // Qt loop: the selector after the first scan pass, the "no device" state, single instance through
-// the control socket, and closing without a tray.
+// the control socket, the language switched through it, and closing without a tray.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
@@ -10,6 +10,7 @@
 #include "app_session.h"
 #include "emulator/virtual_bus.h"
 #include "main_window.h"
+#include "platform/control_client.h"
 
 using qm::shell::AppOptions;
 using qm::shell::AppSession;
@@ -125,6 +126,31 @@ private slots:
         QVERIFY(!window->SetLanguage(0));  // already current
         QVERIFY(window->SetLanguage(1));
         QCOMPARE(tab->text(), englishTab);
+    }
+
+    void languageSwitchesThroughTheControlSocket() {
+        AppSession session;
+        QCOMPARE(session.start({"keyboard", controlPath()}), AppSession::Start::Running);
+        auto* hostLighting = session.window()->findChild<QAbstractButton*>("control_light_status");
+        QCOMPARE(hostLighting->text(), QString("Lighting control on"));
+        qm::control::ControlClient client;
+        QCOMPARE(client.connect(controlPath()), 0);
+        // Ends in English: the choice is stored, and the cases that follow read it.
+        const struct {
+            qm::control::LanguageChoice choice;
+            int current;
+            const char* text;
+        } steps[] = {{{std::nullopt, "zh"}, 0, "控制灯光"},
+                     {{1u, std::nullopt}, 1, "Lighting control on"}};
+        for (const auto& step : steps) {
+            qm::control::LanguageState state;
+            std::string why;
+            QVERIFY2(client.setLanguage(step.choice, state, why), why.c_str());
+            QCOMPARE(state.current, step.current);
+            QTRY_COMPARE_WITH_TIMEOUT(hostLighting->text(), QString::fromUtf8(step.text), 5000);
+            QVERIFY2(client.languages(state, why), why.c_str());
+            QCOMPARE(state.current, step.current);
+        }
     }
 
     void suspendIgnoresArrivalsUntilResume() {

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -57,15 +58,27 @@ public:
     std::vector<DeviceReportRow> deviceReport() override {
         return deviceReportRows(qm::hardwareTables().Options);
     }
+    LanguageState languages() override {
+        std::lock_guard lock(m_Lock);
+        return language;
+    }
+    LanguageState onLanguage(int index) override {
+        std::lock_guard lock(m_Lock);
+        switches.push_back(index);
+        language.current = index;
+        return language;
+    }
     int calls() {
         std::lock_guard lock(m_Lock);
-        return raises + static_cast<int>(hostLighting.size() + games.size());
+        return raises + static_cast<int>(hostLighting.size() + games.size() + switches.size());
     }
 
     ControlServer* server = nullptr;
     int raises = 0;
     std::vector<bool> hostLighting;
     std::vector<GameEvent> games;
+    LanguageState language{{"zh_CN", "en_US"}, 1};
+    std::vector<int> switches;
 
 private:
     std::mutex m_Lock;
@@ -199,6 +212,40 @@ TEST_F(Control, DeviceReportCarriesTheKindsTable) {
     EXPECT_EQ(rows, deviceReportRows(qm::hardwareTables().Options));
 }
 
+TEST_F(Control, LanguageListsAndSwitches) {
+    auto socket = connectRaw();
+    const struct {
+        const char* request;
+        int current;
+    } steps[] = {
+        {R"({"op":"language","id":3})", 1},
+        {R"({"op":"language","id":3,"index":0})", 0},
+        {R"({"op":"language","id":3,"name":"en_US"})", 1},
+        {R"({"op":"language","id":3,"name":"ZH"})", 0},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.request);
+        Json::Value expected;
+        std::string why;
+        ASSERT_TRUE(qm::bus::parseLine(R"({"id":3,"ok":true,"current":)" +
+                                           std::to_string(step.current) +
+                                           R"(,"languages":[{"index":0,"name":"zh_CN"},)"
+                                           R"({"index":1,"name":"en_US"}]})",
+                                       expected, why));
+        EXPECT_EQ(exchange(*socket, step.request), expected);
+    }
+    EXPECT_EQ(app.switches, (std::vector<int>{0, 1, 0}));
+
+    ControlClient client = connectClient();
+    LanguageState state;
+    std::string why;
+    ASSERT_TRUE(client.setLanguage({1u, std::nullopt}, state, why)) << why;
+    EXPECT_EQ(state, (LanguageState{{"zh_CN", "en_US"}, 1}));
+    EXPECT_FALSE(client.setLanguage({std::nullopt, "de"}, state, why));
+    ASSERT_TRUE(client.languages(state, why)) << why;
+    EXPECT_EQ(state.current, 1);
+}
+
 TEST_F(Control, SubscribersHearEveryHostLightingChange) {
     ControlClient subscriber = connectClient();
     std::string why;
@@ -225,6 +272,8 @@ struct BadRequest {
 
 TEST_F(Control, BadRequestsGetAnErrorAndTheConnectionStaysUsable) {
     const std::string deep = std::string(200, '[') + std::string(200, ']');
+    const std::string longName =
+        R"({"op":"language","name":")" + std::string(kMaxLanguageName + 1, 'e') + R"("})";
     const BadRequest cases[] = {
         {"not json", error::kMalformed},
         {"[1,2]", error::kMalformed},
@@ -242,6 +291,18 @@ TEST_F(Control, BadRequestsGetAnErrorAndTheConnectionStaysUsable) {
         {R"({"op":"game-event","name":"Game_Start","wparam":0.5,"lparam":1})", error::kMalformed},
         {R"({"op":"game-event","name":"Game_Start","wparam":0})", error::kMalformed},
         {R"({"op":"game-event","name":7,"wparam":0,"lparam":1})", error::kMalformed},
+        {R"({"op":"language","index":-1})", error::kMalformed},
+        {R"({"op":"language","index":64})", error::kMalformed},
+        {R"({"op":"language","index":"1"})", error::kMalformed},
+        {R"({"op":"language","index":1.5})", error::kMalformed},
+        {R"({"op":"language","index":null})", error::kMalformed},
+        {R"({"op":"language","name":1})", error::kMalformed},
+        {R"({"op":"language","name":""})", error::kMalformed},
+        {longName.c_str(), error::kMalformed},
+        {R"({"op":"language","index":1,"name":"en_US"})", error::kMalformed},
+        {R"({"op":"language","index":2})", error::kUnknownLanguage},
+        {R"({"op":"language","name":"fr_FR"})", error::kUnknownLanguage},
+        {R"({"op":"language","name":"en_GB"})", error::kUnknownLanguage},
         {deep.c_str(), error::kMalformed},
     };
     auto socket = connectRaw();
@@ -353,9 +414,18 @@ TEST(ControlProtocol, RequestsDecodeAsEncoded) {
     Request lighting;
     lighting.kind = RequestKind::HostLighting;
     lighting.on = true;
-    const Request cases[] = {requestOf(RequestKind::Raise), lighting, game,
+    Request byIndex = requestOf(RequestKind::Language);
+    byIndex.language.index = 63;
+    Request byName = requestOf(RequestKind::Language);
+    byName.language.name = "en_US";
+    const Request cases[] = {requestOf(RequestKind::Raise),
+                             lighting,
+                             game,
                              requestOf(RequestKind::DeviceReport),
-                             requestOf(RequestKind::Subscribe)};
+                             requestOf(RequestKind::Subscribe),
+                             requestOf(RequestKind::Language),
+                             byIndex,
+                             byName};
     for (const Request& request : cases) {
         Request decoded;
         const char* code = nullptr;
@@ -366,7 +436,47 @@ TEST(ControlProtocol, RequestsDecodeAsEncoded) {
         EXPECT_EQ(decoded.game.name, request.game.name);
         EXPECT_EQ(decoded.game.wparam, request.game.wparam);
         EXPECT_EQ(decoded.game.lparam, request.game.lparam);
+        EXPECT_EQ(decoded.language.index, request.language.index);
+        EXPECT_EQ(decoded.language.name, request.language.name);
     }
+}
+
+TEST(ControlProtocol, LanguageNamesMatchIgnoringCaseOrByLanguageAlone) {
+    const std::vector<std::string> names = {"zh_CN", "en_US", "en_GB", "pt-BR"};
+    const struct {
+        const char* wanted;
+        int index;
+    } cases[] = {{"en_US", 1},  {"EN_us", 1}, {"en_gb", 2}, {"en", 1},   {"ZH", 0}, {"pt", 3},
+                 {"en_AU", -1}, {"e", -1},    {"", -1},     {"zh_", -1}, {"fr", -1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(matchLanguage(names, c.wanted), c.index) << c.wanted;
+}
+
+TEST(ControlProtocol, MalformedLanguageAnswersAreRefused) {
+    const char* cases[] = {
+        R"({"current":0})",
+        R"({"current":0,"languages":{}})",
+        R"({"current":1,"languages":[{"index":0,"name":"zh_CN"}]})",
+        R"({"current":-2,"languages":[{"index":0,"name":"zh_CN"}]})",
+        R"({"current":"0","languages":[{"index":0,"name":"zh_CN"}]})",
+        R"({"current":0,"languages":[{"index":1,"name":"zh_CN"}]})",
+        R"({"current":0,"languages":[{"index":0,"name":""}]})",
+        R"({"current":0,"languages":[{"index":0,"name":5}]})",
+        R"({"current":0,"languages":["zh_CN"]})",
+    };
+    for (const char* text : cases) {
+        SCOPED_TRACE(text);
+        Json::Value answer;
+        std::string why;
+        ASSERT_TRUE(qm::bus::parseLine(text, answer, why)) << why;
+        LanguageState state;
+        EXPECT_FALSE(decodeLanguageState(answer, state, why));
+        EXPECT_TRUE(state.names.empty());
+    }
+    LanguageState state;
+    std::string why;
+    EXPECT_TRUE(decodeLanguageState(encodeLanguageState({{"zh_CN"}, -1}), state, why)) << why;
+    EXPECT_EQ(state, (LanguageState{{"zh_CN"}, -1}));
 }
 
 TEST(ControlProtocol, MalformedDeviceReportsAreRefused) {
@@ -455,6 +565,77 @@ TEST_F(ControlCli, Devices) {
     std::vector<DeviceReportRow> rows;
     ASSERT_TRUE(decodeDeviceReport(report, rows, why)) << why;
     EXPECT_EQ(rows, deviceReportRows(qm::hardwareTables().Options));
+}
+
+TEST_F(ControlCli, LanguageSwitchesTheRunningApp) {
+    const std::string control = "--control " + m_Path + " language";
+    const Outcome list = run(control);
+    EXPECT_EQ(list.status, 0) << list.err;
+    EXPECT_EQ(list.out, "  0 zh_CN\n* 1 en_US\n");
+    const struct {
+        const char* choice;
+        int index;
+        const char* out;
+    } cases[] = {{"zh", 0, "language: zh_CN\n"},
+                 {"1", 1, "language: en_US\n"},
+                 {"ZH_cn", 0, "language: zh_CN\n"}};
+    for (const auto& c : cases) {
+        const Outcome r = run(control + " " + c.choice);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, c.out);
+        ASSERT_FALSE(app.switches.empty());
+        EXPECT_EQ(app.switches.back(), c.index);
+    }
+    const Outcome json = run(control + " en --json");
+    EXPECT_EQ(json.status, 0) << json.err;
+    EXPECT_NE(json.out.find("\"running\" : true"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"current\" : 1"), std::string::npos) << json.out;
+    for (const char* unknown : {"fr", "2", "99999999999"}) {
+        const Outcome r = run(control + " " + unknown);
+        EXPECT_EQ(r.status, 2) << unknown;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_EQ(app.switches.size(), 4u);
+}
+
+TEST_F(ControlCli, LanguageIsStoredWhenNoAppRuns) {
+    server.stop();
+    const std::string config = m_Folder + "/config";
+    const std::string settings = config + "/Quillmark/settings.json";
+    const std::string env = "-u LC_ALL -u LC_MESSAGES LANG=en_US.UTF-8 XDG_CONFIG_HOME=" + config;
+    const std::string command = "--control " + m_Path + " language";
+    auto storedId = [&] {
+        Json::Value document;
+        std::ifstream in(settings);
+        Json::CharReaderBuilder reader;
+        std::string why;
+        if (!in || !Json::parseFromStream(reader, in, &document, &why) || !document.isObject() ||
+            !document["Language_ID"].isInt())
+            return -1;
+        return document["Language_ID"].asInt();
+    };
+
+    const struct {
+        const char* args;
+        int status;
+        const char* out;
+        int stored;  // Language_ID in settings.json afterwards, -1: none
+    } steps[] = {
+        {"", 0, "  0 zh_CN\n* 1 en_US\n", -1},  // the locale's choice
+        {" zh", 0, "language: zh_CN (stored; the app starts with it next time)\n", 2052},
+        {"", 0, "* 0 zh_CN\n  1 en_US\n", 2052},  // the stored choice wins over the locale
+        {" fr", 2, "", 2052},
+        {" 1", 0, "language: en_US (stored; the app starts with it next time)\n", 1033},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.args);
+        const Outcome r = run(command + step.args, env);
+        EXPECT_EQ(r.status, step.status) << r.err;
+        EXPECT_EQ(r.out, step.out);
+        EXPECT_EQ(storedId(), step.stored);
+    }
+    const Outcome json = run(command + " --json", env);
+    EXPECT_NE(json.out.find("\"running\" : false"), std::string::npos) << json.out;
 }
 
 TEST_F(ControlCli, NoAppRunning) {

@@ -4,6 +4,7 @@
 
 #include <json/json.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,5 +61,8 @@ int runHostLighting(Context& context, const std::string& state);
 int runGameEvent(Context& context, const std::string& which, std::uint32_t wparam,
                  std::uint32_t mode);
 int runDevices(Context& context);
+// language [NAME|INDEX]: the running app's interface languages, or switches them; with no app
+// running, the installed languages and the choice stored for its next start.
+int runLanguage(Context& context, const std::optional<std::string>& choice);
 
 }  // namespace qm::cli

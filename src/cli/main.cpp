@@ -104,6 +104,13 @@ int main(int argc, char** argv) {
         ->required()
         ->check(CLI::Range(0u, qm::control::kMaxGameMode));
     CLI::App* devices = app.add_subcommand("devices", "The running app's device report");
+    CLI::App* language = app.add_subcommand(
+        "language",
+        "List the interface languages, or switch to one: at once in the running app, else from "
+        "its next start");
+    std::string languageChoice;
+    CLI::Option* languageOption =
+        language->add_option("LANGUAGE", languageChoice, "A name (en_US, en) or an index");
 
     CLI11_PARSE(app, argc, argv);
 
@@ -150,5 +157,9 @@ int main(int argc, char** argv) {
         return qm::cli::runGameEvent(context, gameEventName, gameWparam, gameMode);
     if (*devices)
         return qm::cli::runDevices(context);
+    if (*language)
+        return qm::cli::runLanguage(context, languageOption->count() > 0
+                                                 ? std::optional<std::string>(languageChoice)
+                                                 : std::nullopt);
     return 2;
 }

@@ -120,6 +120,19 @@ bool ControlClient::deviceReport(std::vector<DeviceReportRow>& rows, std::string
            decodeDeviceReport(answer, rows, why);
 }
 
+bool ControlClient::languages(LanguageState& state, std::string& why) {
+    return setLanguage(LanguageChoice(), state, why);
+}
+
+bool ControlClient::setLanguage(const LanguageChoice& choice, LanguageState& state,
+                                std::string& why) {
+    state = LanguageState();
+    Request request = requestOf(RequestKind::Language);
+    request.language = choice;
+    Json::Value answer;
+    return callOk(request, answer, why) && decodeLanguageState(answer, state, why);
+}
+
 bool ControlClient::subscribe(std::string& why) {
     Json::Value answer;
     return callOk(requestOf(RequestKind::Subscribe), answer, why);

@@ -36,6 +36,10 @@ public:
     bool setHostLighting(bool on, bool& state, std::string& why);
     bool sendGameEvent(const GameEvent& event, std::string& why);
     bool deviceReport(std::vector<DeviceReportRow>& rows, std::string& why);
+    // The app's interface languages and the current one.
+    bool languages(LanguageState& state, std::string& why);
+    // Switches the app's interface language; state: the languages afterwards.
+    bool setLanguage(const LanguageChoice& choice, LanguageState& state, std::string& why);
     // Asks for host-lighting-changed events; read them with nextHostLighting.
     bool subscribe(std::string& why);
     // Waits up to timeoutMs (< 0: no limit) for the next host-lighting-changed event.

@@ -15,7 +15,7 @@ struct OpName {
 constexpr OpName kOps[] = {
     {op::kRaise, RequestKind::Raise},         {op::kHostLighting, RequestKind::HostLighting},
     {op::kGameEvent, RequestKind::GameEvent}, {op::kDeviceReport, RequestKind::DeviceReport},
-    {op::kSubscribe, RequestKind::Subscribe},
+    {op::kSubscribe, RequestKind::Subscribe}, {op::kLanguage, RequestKind::Language},
 };
 
 constexpr std::size_t kMaxOpName = 32;
@@ -26,6 +26,17 @@ bool readInt(const Json::Value& value, std::int32_t& out) {
         return false;
     out = value.asInt();
     return true;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+// "en_US" -> "en".
+std::string_view languageOf(std::string_view name) {
+    return name.substr(0, name.find_first_of("_-"));
 }
 
 }  // namespace
@@ -46,6 +57,22 @@ std::vector<DeviceReportRow> deviceReportRows(std::span<const DeviceOptionRow> o
     return rows;
 }
 
+int matchLanguage(std::span<const std::string> names, std::string_view wanted) {
+    if (wanted.empty())
+        return -1;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (equalsIgnoringCase(names[i], wanted))
+            return static_cast<int>(i);
+    }
+    if (languageOf(wanted).size() != wanted.size())
+        return -1;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (equalsIgnoringCase(languageOf(names[i]), wanted))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 // --- Requests ---------------------------------------------------------------------------------
 
 Json::Value encodeRequest(const Request& request) {
@@ -58,6 +85,12 @@ Json::Value encodeRequest(const Request& request) {
         message["name"] = request.game.name;
         message["wparam"] = request.game.wparam;
         message["lparam"] = request.game.lparam;
+    }
+    if (request.kind == RequestKind::Language) {
+        if (request.language.index)
+            message["index"] = *request.language.index;
+        if (request.language.name)
+            message["name"] = *request.language.name;
     }
     return message;
 }
@@ -89,6 +122,23 @@ bool decodeRequest(const Json::Value& message, Request& request, const char*& co
         if (fields.ok() && !isGameEventName(request.game.name)) {
             why = "\"name\" must be Game_Start, Game_End, Game_Kill or Game_Death";
             return false;
+        }
+    }
+    if (request.kind == RequestKind::Language) {
+        const bool byIndex = message.isMember("index");
+        const bool byName = message.isMember("name");
+        if (byIndex && byName) {
+            why = "a language is chosen by \"index\" or by \"name\", not both";
+            return false;
+        }
+        if (byIndex)
+            request.language.index = fields.number("index", kMaxLanguages - 1);
+        if (byName) {
+            request.language.name = fields.text("name", kMaxLanguageName);
+            if (fields.ok() && request.language.name->empty()) {
+                why = "\"name\" must not be empty";
+                return false;
+            }
         }
     }
     if (!fields.ok()) {
@@ -161,6 +211,60 @@ bool decodeDeviceReport(const Json::Value& answer, std::vector<DeviceReportRow>&
         }
         rows.push_back(row);
     }
+    return true;
+}
+
+Json::Value encodeLanguageState(const LanguageState& state) {
+    Json::Value members(Json::objectValue);
+    members["current"] = state.current;
+    Json::Value& list = members["languages"] = Json::Value(Json::arrayValue);
+    for (std::size_t i = 0; i < state.names.size(); ++i) {
+        Json::Value item(Json::objectValue);
+        item["index"] = static_cast<Json::UInt>(i);
+        item["name"] = state.names[i];
+        list.append(item);
+    }
+    return members;
+}
+
+Json::Value languageAnswer(const Json::Value& request, const LanguageState& state) {
+    Json::Value answer = bus::okAnswer(request);
+    const Json::Value members = encodeLanguageState(state);
+    for (const std::string& key : members.getMemberNames())
+        answer[key] = members[key];
+    return answer;
+}
+
+bool decodeLanguageState(const Json::Value& answer, LanguageState& state, std::string& why) {
+    state = LanguageState();
+    if (!answer.isObject()) {
+        why = "the language list is malformed";
+        return false;
+    }
+    const Json::Value& list = answer["languages"];
+    if (!list.isArray() || list.size() > kMaxLanguages) {
+        why = "the language list is malformed";
+        return false;
+    }
+    std::vector<std::string> names;
+    for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
+        const Json::Value& item = list[i];
+        if (!item.isObject() || !item["index"].isUInt() || item["index"].asUInt() != i ||
+            !item["name"].isString() || item["name"].asString().empty() ||
+            item["name"].asString().size() > kMaxLanguageName) {
+            why = "a language of the list is malformed";
+            return false;
+        }
+        names.push_back(item["name"].asString());
+    }
+    std::int32_t current = -1;
+    if (!readInt(answer["current"], current) || current < -1 ||
+        current >= static_cast<std::int32_t>(names.size())) {
+        why = "the current language is not one of the list";
+        return false;
+    }
+    state.names = std::move(names);
+    state.current = current;
     return true;
 }
 

@@ -27,6 +27,11 @@ inline constexpr std::uint32_t kMaxGameWparam = 2;
 // A game event's lparam: a lighting mode index of the current device.
 inline constexpr std::uint32_t kMaxGameMode = 255;
 
+// The interface languages: how many an answer may list (so an index is below this), and the
+// bytes of a language name ("zh_CN").
+inline constexpr std::size_t kMaxLanguages = 64;
+inline constexpr std::size_t kMaxLanguageName = 64;
+
 // How long a client waits for an answer.
 inline constexpr int kRequestTimeoutMs = 5000;
 
@@ -40,6 +45,7 @@ inline constexpr const char* kHostLighting = "host-lighting";
 inline constexpr const char* kGameEvent = "game-event";
 inline constexpr const char* kDeviceReport = "device-report";
 inline constexpr const char* kSubscribe = "subscribe";
+inline constexpr const char* kLanguage = "language";
 }  // namespace op
 
 // Event names ("event").
@@ -52,9 +58,10 @@ namespace error {
 inline constexpr const char* kMalformed = "malformed";  // not an object, a field wrong
 inline constexpr const char* kTooLong = "too-long";     // the line passed kMaxLine
 inline constexpr const char* kUnknownOp = "unknown-op";
-inline constexpr const char* kNotAllowed = "not-allowed";  // a peer of another user
-inline constexpr const char* kTooMany = "too-many";        // connections
-inline constexpr const char* kFailed = "failed";           // the app could not do it
+inline constexpr const char* kNotAllowed = "not-allowed";            // a peer of another user
+inline constexpr const char* kTooMany = "too-many";                  // connections
+inline constexpr const char* kFailed = "failed";                     // the app could not do it
+inline constexpr const char* kUnknownLanguage = "unknown-language";  // not in the app's list
 }  // namespace error
 
 // The four game messages, named as other programs send them.
@@ -81,14 +88,34 @@ inline constexpr std::array<std::int32_t, 4> kDeviceReportHeader = {2, 3, 0, 2};
 // The rows of the device kinds table in use, in order.
 std::vector<DeviceReportRow> deviceReportRows(std::span<const DeviceOptionRow> options);
 
+// The interface languages of the app (the names of its "Language.config", in order: a language is
+// its index) and the current one (-1 when none is loaded).
+struct LanguageState {
+    std::vector<std::string> names;
+    int current = -1;
+    bool operator==(const LanguageState&) const = default;
+};
+
+// The language a language request switches to: by index or by name; neither asks for the list.
+struct LanguageChoice {
+    std::optional<std::uint32_t> index;  // below kMaxLanguages
+    std::optional<std::string> name;     // 1 to kMaxLanguageName bytes
+    bool switches() const { return index.has_value() || name.has_value(); }
+};
+
+// The index of the language that wanted names in names, or -1: the same name ignoring case, else,
+// for a language without territory ("en"), the first name of that language ("en_US").
+int matchLanguage(std::span<const std::string> names, std::string_view wanted);
+
 // --- Requests ---------------------------------------------------------------------------------
 
-enum class RequestKind { Raise, HostLighting, GameEvent, DeviceReport, Subscribe };
+enum class RequestKind { Raise, HostLighting, GameEvent, DeviceReport, Subscribe, Language };
 
 struct Request {
     RequestKind kind = RequestKind::Raise;
-    bool on = false;  // HostLighting
-    GameEvent game;   // GameEvent
+    bool on = false;          // HostLighting
+    GameEvent game;           // GameEvent
+    LanguageChoice language;  // Language
 };
 
 Json::Value encodeRequest(const Request& request);
@@ -107,6 +134,14 @@ Json::Value deviceReportAnswer(const Json::Value& request, std::span<const Devic
 // False with why unless answer holds a well-formed report of at most kMaxReportRows rows.
 bool decodeDeviceReport(const Json::Value& answer, std::vector<DeviceReportRow>& rows,
                         std::string& why);
+
+// {"id", "ok": true, "current": N, "languages": [{"index", "name"}, ...]}
+Json::Value languageAnswer(const Json::Value& request, const LanguageState& state);
+// The members of languageAnswer without id and ok.
+Json::Value encodeLanguageState(const LanguageState& state);
+// False with why unless answer holds at most kMaxLanguages languages, indexed in order, with
+// names of 1 to kMaxLanguageName bytes and a current index among them (or -1).
+bool decodeLanguageState(const Json::Value& answer, LanguageState& state, std::string& why);
 
 // {"event": "host-lighting-changed", "on"}
 Json::Value hostLightingEvent(bool on);

@@ -59,6 +59,7 @@ struct ControlServer::State {
     void acceptWaiting();
     void deliverPending();
     void handleLine(Connection& c, const net::Line& line);
+    void handleLanguage(Connection& c, const Json::Value& message, const LanguageChoice& choice);
     void answer(Connection& c, const Json::Value& message);
 };
 
@@ -203,7 +204,34 @@ void ControlServer::State::handleLine(Connection& c, const net::Line& line) {
             c.subscribed = true;
             answer(c, bus::okAnswer(message));
             break;
+        case RequestKind::Language:
+            handleLanguage(c, message, request.language);
+            break;
     }
+}
+
+void ControlServer::State::handleLanguage(Connection& c, const Json::Value& message,
+                                          const LanguageChoice& choice) {
+    LanguageState state = handler->languages();
+    if (!choice.switches()) {
+        answer(c, languageAnswer(message, state));
+        return;
+    }
+    int index = -1;
+    if (choice.index && *choice.index < state.names.size())
+        index = static_cast<int>(*choice.index);
+    if (choice.name)
+        index = matchLanguage(state.names, *choice.name);
+    if (index < 0) {
+        const std::string wanted =
+            choice.name ? "\"" + *choice.name + "\"" : std::to_string(*choice.index);
+        answer(c, bus::errorAnswer(message, error::kUnknownLanguage,
+                                   "the app has no language " + wanted));
+        return;
+    }
+    tracef("control: language %d (%s)", index,
+           state.names[static_cast<std::size_t>(index)].c_str());
+    answer(c, languageAnswer(message, handler->onLanguage(index)));
 }
 
 // --- ControlServer ----------------------------------------------------------------------------

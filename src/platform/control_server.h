@@ -1,6 +1,7 @@
 // The running app's control socket: other programs of the same user raise the window, switch the
-// host lighting control, send game lighting events, read the device report and follow the host
-// lighting state. The server runs its own thread and hands every valid request to a handler.
+// host lighting control, send game lighting events, read the device report, follow the host
+// lighting state and read or switch the interface language. The server runs its own thread and
+// hands every valid request to a handler.
 #pragma once
 
 #include <sys/types.h>
@@ -29,6 +30,11 @@ public:
     virtual void onGameEvent(const GameEvent& event) = 0;
     // The rows of the device kinds table in use (deviceReportRows helps).
     virtual std::vector<DeviceReportRow> deviceReport() = 0;
+    // The interface languages and the current one.
+    virtual LanguageState languages() = 0;
+    // Switch the interface language to index, already checked against languages(); returns the
+    // state now in force.
+    virtual LanguageState onLanguage(int index) = 0;
 };
 
 struct ControlServerOptions {

@@ -6,7 +6,10 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "cli/backend_choice.h"
 #include "device/hid/scan_thread.h"
@@ -25,13 +28,28 @@ namespace qm::shell {
 namespace {
 
 // The control socket's requests, handled on the server's thread: window work is posted to the
-// GUI thread; the host lighting state is read and written atomically.
+// GUI thread; the host lighting state, the tables and the current language are read and written
+// atomically, the language names under a lock.
 class ControlBridge final : public control::ControlHandler {
 public:
     explicit ControlBridge(QtDispatcher& dispatcher) : m_Dispatcher(dispatcher) {}
 
-    // Set before the first request can come.
+    // The server already runs when these are set (it must hold the socket before anything else
+    // starts), so requests may read them at any time.
     void setTables(const DeviceTables* tables) { m_Tables = tables; }
+    // GUI thread: the languages the window offers; switches made through the bridge update the
+    // current index from them once the window has switched.
+    void setLanguages(const app::Languages* languages) {
+        std::vector<std::string> names;
+        for (const app::LanguageEntry& entry : languages->list())
+            names.push_back(entry.name);
+        {
+            std::lock_guard lock(m_LanguageLock);
+            m_LanguageNames = std::move(names);
+        }
+        m_Languages = languages;
+        m_CurrentLanguage = languages->current();
+    }
 
     void setWindow(CMainWnd* window) { m_Window = window; }
     void setHostLighting(bool on) { m_HostLighting = on; }
@@ -57,14 +75,33 @@ public:
         });
     }
     std::vector<control::DeviceReportRow> deviceReport() override {
-        return control::deviceReportRows(m_Tables->Options);
+        return control::deviceReportRows(m_Tables.load()->Options);
+    }
+    control::LanguageState languages() override {
+        std::lock_guard lock(m_LanguageLock);
+        return {m_LanguageNames, m_CurrentLanguage};
+    }
+    control::LanguageState onLanguage(int index) override {
+        // Answered as switched; corrected when the window could not load the language.
+        m_CurrentLanguage = index;
+        m_Dispatcher.post([this, index] {
+            if (m_Window)
+                m_Window->SetLanguage(index);
+            if (m_Languages != nullptr)
+                m_CurrentLanguage = m_Languages->current();
+        });
+        return languages();
     }
 
 private:
     QtDispatcher& m_Dispatcher;
-    const DeviceTables* m_Tables = &hardwareTables();
+    std::atomic<const DeviceTables*> m_Tables{&hardwareTables()};
     QPointer<CMainWnd> m_Window;
     std::atomic<bool> m_HostLighting{true};
+    const app::Languages* m_Languages = nullptr;  // GUI thread only
+    std::mutex m_LanguageLock;
+    std::vector<std::string> m_LanguageNames;
+    std::atomic<int> m_CurrentLanguage{-1};
 };
 
 // Which devices have been read back since they arrived.
@@ -144,6 +181,7 @@ AppSession::Start AppSession::start(const AppOptions& options) {
         m_State->server.publishHostLighting(on);
     });
     s.bridge->setWindow(s.window.get());
+    s.bridge->setLanguages(s.languages.get());
     s.sleepWatch = std::make_unique<SleepWatch>([this](bool sleeping) { setAwake(!sleeping); });
 
     // udev knows only of real hardware; a virtual bus announces its own changes.
