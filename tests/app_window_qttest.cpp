@@ -11,6 +11,7 @@
 #include "emulator/virtual_bus.h"
 #include "main_window.h"
 #include "platform/control_client.h"
+#include "run_program.h"
 
 using qm::shell::AppOptions;
 using qm::shell::AppSession;
@@ -77,6 +78,22 @@ private slots:
         AppSession second;
         QCOMPARE(second.start({"keyboard", controlPath()}), AppSession::Start::RaisedOther);
         QVERIFY(second.window() == nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(first.window()->RaiseCount() > raised, 5000);
+        QVERIFY(first.window()->isVisible());
+    }
+
+    // A second start from a shell without any display still wakes the first, and exits 0.
+    void secondStartNeedsNoDisplay() {
+        AppSession first;
+        QCOMPARE(first.start({"keyboard", controlPath()}), AppSession::Start::Running);
+        QTRY_VERIFY_WITH_TIMEOUT(first.settled(), 20000);
+        first.window()->hide();
+        const int raised = first.window()->RaiseCount();
+        const qm::testing::ProgramRun second = qm::testing::runCommand(
+            "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + std::string(QM_APP_PATH) +
+                " --control '" + controlPath() + "'",
+            m_Home.filePath("second.err").toStdString());
+        QCOMPARE(second.status, 0);
         QTRY_VERIFY_WITH_TIMEOUT(first.window()->RaiseCount() > raised, 5000);
         QVERIFY(first.window()->isVisible());
     }
