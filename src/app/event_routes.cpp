@@ -1,5 +1,7 @@
 #include "app/event_routes.h"
 
+#include "platform/ascii_text.h"
+
 #include <array>
 #include <limits>
 
@@ -193,17 +195,6 @@ constexpr std::array kRoutes = std::to_array<EventRoute>({
 });
 // clang-format on
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::span<const EventRoute> eventRoutes() {
@@ -231,7 +222,7 @@ RoutedEvent routeEvent(std::string_view type, std::string_view controlName) {
     for (const EventRoute& route : kRoutes) {
         if (route.type != type || route.match != RouteMatch::Indexed)
             continue;
-        if (split && equalsIgnoringCase(split->prefix, route.name))
+        if (split && equalsIgnoringAsciiCase(split->prefix, route.name))
             return {true, route.target, split->index, route.actsOnDevice};
     }
     for (const EventRoute& route : kRoutes) {
@@ -239,7 +230,7 @@ RoutedEvent routeEvent(std::string_view type, std::string_view controlName) {
             continue;
         const bool same = route.match == RouteMatch::FixedCaseSensitive
                               ? controlName == route.name
-                              : equalsIgnoringCase(controlName, route.name);
+                              : equalsIgnoringAsciiCase(controlName, route.name);
         if (same)
             return {true, route.target, route.argument, route.actsOnDevice};
     }

@@ -1,5 +1,7 @@
 #include "app/languages.h"
 
+#include "platform/ascii_text.h"
+
 #include <cstdlib>
 
 #include "platform/data_paths.h"
@@ -11,19 +13,6 @@ namespace qm::app {
 namespace {
 
 constexpr const char* kLanguageIdKey = "Language_ID";
-
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return true;
-}
 
 // Language files are named by an untrusted file: a plain name only, never a path.
 bool isPlainFileName(const std::string& name) {
@@ -107,9 +96,9 @@ int LanguageForLocale(const std::vector<LanguageEntry>& languages, std::string_v
     int sameLanguage = -1;
     for (std::size_t i = 0; i < languages.size(); ++i) {
         const LocaleParts offered = splitLocale(languages[i].name);
-        if (!equalsIgnoringCase(offered.language, wanted.language))
+        if (!equalsIgnoringAsciiCase(offered.language, wanted.language))
             continue;
-        if (equalsIgnoringCase(offered.territory, wanted.territory))
+        if (equalsIgnoringAsciiCase(offered.territory, wanted.territory))
             return static_cast<int>(i);
         if (sameLanguage < 0)
             sameLanguage = static_cast<int>(i);

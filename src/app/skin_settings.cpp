@@ -1,5 +1,7 @@
 #include "app/skin_settings.h"
 
+#include "platform/ascii_text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -19,13 +21,6 @@ std::string_view trimmed(std::string_view text) {
     while (!text.empty() && blank(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) ==
-               std::tolower(static_cast<unsigned char>(y));
-    });
 }
 
 // The name of a "[name]" line; false for other lines.
@@ -75,7 +70,7 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
     size_t sectionLine = lines.size();
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string_view name;
-        if (sectionName(lines[i], name) && sameName(name, section)) {
+        if (sectionName(lines[i], name) && equalsIgnoringAsciiCase(name, section)) {
             sectionLine = i;
             break;
         }
@@ -104,7 +99,7 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
             break;
         if (!trimmed(lines[i]).empty())
             insertAfter = i;
-        if (keyName(lines[i], name) && sameName(name, key)) {
+        if (keyName(lines[i], name) && equalsIgnoringAsciiCase(name, key)) {
             keyLine = i;
             break;
         }

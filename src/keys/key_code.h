@@ -91,9 +91,9 @@ constexpr KeyCode kDisabledKey{};
 // The code of an empty layout position.
 constexpr KeyCode kEmptyKey{KeyType::Keyboard, 0, 0};
 
-// The profile's integer form: type x 65536 + b1 x 256 + b2.
+// The profile's integer form (packKeyCode): type x 65536 + b1 x 256 + b2.
 constexpr std::int64_t PackKeyCode(KeyCode code) {
-    return std::int64_t{code.type} << 16 | std::int64_t{code.b1} << 8 | code.b2;
+    return packKeyCode(KeyAssignment{0, code.type, code.b1, code.b2, 0});
 }
 // Nothing for an integer outside 0-0xFFFFFF (it is no key code).
 std::optional<KeyCode> UnpackKeyCode(std::int64_t value);

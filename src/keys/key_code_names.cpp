@@ -1,5 +1,7 @@
 #include "keys/key_code_names.h"
 
+#include "platform/ascii_text.h"
+
 #include <array>
 #include <optional>
 
@@ -108,16 +110,12 @@ static_assert(std::size(kSystemNames) == std::tuple_size_v<decltype(kSystemKeys)
 constexpr std::string_view kMacroPrefix = "macro";
 constexpr std::string_view kOffNames[] = {"off", "disabled", "none"};
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Lower case without blanks and underscores: "Page Up", "page_up" and "PAGEUP" are one name.
 std::string normalise(std::string_view name) {
     std::string text;
     for (char c : name) {
         if (c != ' ' && c != '_' && c != '\t')
-            text += lower(c);
+            text += foldAscii(c);
     }
     return text;
 }
@@ -133,14 +131,14 @@ std::string_view trim(std::string_view text) {
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
-    c = lower(c);
+    c = foldAscii(c);
     if (c >= 'a' && c <= 'f')
         return c - 'a' + 10;
     return -1;
 }
 
 std::optional<KeyCode> parseHex(std::string_view text) {
-    if (text.size() == 8 && text[0] == '0' && lower(text[1]) == 'x')
+    if (text.size() == 8 && text[0] == '0' && foldAscii(text[1]) == 'x')
         text.remove_prefix(2);
     if (text.size() != 6)
         return std::nullopt;
@@ -286,17 +284,8 @@ int FindMacroIndex(std::span<const std::string> macroNames, std::string_view nam
         if (macroNames[i] == name)
             return static_cast<int>(i);
     }
-    const auto sameCase = [](std::string_view a, std::string_view b) {
-        if (a.size() != b.size())
-            return false;
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            if (lower(a[i]) != lower(b[i]))
-                return false;
-        }
-        return true;
-    };
     for (std::size_t i = 0; i < macroNames.size(); ++i) {
-        if (sameCase(macroNames[i], name))
+        if (equalsIgnoringAsciiCase(macroNames[i], name))
             return static_cast<int>(i);
     }
     return -1;

@@ -1,13 +1,11 @@
 #include "profile/profile_names.h"
 
+#include "platform/ascii_text.h"
+
 #include <filesystem>
 
 namespace qm {
 namespace {
-
-char foldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // Length of the white-space character at the start of text, 0 when there is none.
 std::size_t blankAt(std::string_view text) {
@@ -28,13 +26,7 @@ std::size_t blankAt(std::string_view text) {
 }  // namespace
 
 bool SameProfileName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (foldAscii(a[i]) != foldAscii(b[i]))
-            return false;
-    }
-    return true;
+    return equalsIgnoringAsciiCase(a, b);
 }
 
 bool ProfileNameTaken(const std::vector<std::string>& names, std::string_view name, int except) {

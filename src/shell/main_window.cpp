@@ -302,10 +302,10 @@ void CMainWnd::refresh() {
                 entry->findChild<QLabel*>(QStringLiteral("device_select_name"))
                     ? entry->findChild<QLabel*>(QStringLiteral("device_select_name"))->text()
                     : QString::fromStdString(model.device->DeviceName()));
+        // The page controllers follow their devices themselves; only the profile control needs
+        // the manager's changes.
         if (m_Entries[i].profiles)
             m_Entries[i].profiles->Refresh();
-        if (m_Entries[i].controller)
-            m_Entries[i].controller->Refresh();
     }
     const bool noDevice = m_Manager.NoDevice();
     if (m_NoDeviceLink != nullptr)

@@ -1,8 +1,8 @@
 #include "device/model/keyboard_settings_block.h"
 
-#include <algorithm>
+#include "platform/ascii_text.h"
 
-#include <strings.h>
+#include <algorithm>
 
 #include <string>
 
@@ -209,9 +209,8 @@ const KeyboardSettingInfo& keyboardSettingInfo(KeyboardSetting setting) {
 }
 
 std::optional<KeyboardSetting> keyboardSettingByName(std::string_view name) {
-    const std::string text(name);
     for (const KeyboardSettingInfo& info : kSettings)
-        if (strcasecmp(info.name, text.c_str()) == 0)
+        if (equalsIgnoringAsciiCase(info.name, name))
             return info.setting;
     return std::nullopt;
 }
